@@ -1,0 +1,61 @@
+# Shared by the README's two commands: packages, the build and the
+# project's own Wine prefix. Safe to run again and again.
+set -euo pipefail
+
+KORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR=${KORVANE_BUILD_DIR:-$KORVANE_ROOT/build}
+export WINEPREFIX=$BUILD_DIR/wineprefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko prompts in a headless prefix
+
+korvane_packages() {
+    local wanted="wine64 wine g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools \
+xvfb xauth cmake googletest imagemagick x11-utils"
+    local missing=""
+    for p in $wanted; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    if [ -n "$missing" ]; then
+        echo "== installing:$missing"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    fi
+}
+
+korvane_build() {
+    echo "== building in $BUILD_DIR"
+    cmake -S "$KORVANE_ROOT" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$KORVANE_ROOT/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    if ! cmake --build "$BUILD_DIR" -j "$(nproc)" >"$BUILD_DIR/build.log" 2>&1; then
+        grep -v -E '^\[ *[0-9]+%\]' "$BUILD_DIR/build.log" >&2
+        echo "== the build failed" >&2
+        return 1
+    fi
+}
+
+# Starts the wineserver and Wine's services detached from this shell's
+# pipes, so that a test runner reading them does not wait on them.
+korvane_wine_up() {
+    wineserver -p 120 </dev/null >/dev/null 2>&1 || true
+    wine wineboot </dev/null >/dev/null 2>&1 || true
+}
+
+korvane_prefix() {
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "== creating the Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i </dev/null >/dev/null 2>&1 || true
+        wineserver -w
+    fi
+    korvane_wine_up
+}
+
+# Windows draws nothing without a display unless told to do without one.
+korvane_headless() {
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+}
+
+korvane_with_display() {
+    wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
+}

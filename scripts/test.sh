@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test under Wine, headless.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+korvane_packages
+korvane_build
+wineserver -k 2>/dev/null || true
+korvane_prefix
+korvane_headless
+cd "$BUILD_DIR"
+ctest --output-on-failure --timeout 300 -j 2 "$@"

@@ -1,0 +1,50 @@
+// Process-wide state of the association tool: set up once at start-up and
+// read by every subsystem afterwards.
+#ifndef KORVANE_APP_CONTEXT_H
+#define KORVANE_APP_CONTEXT_H
+
+#include <windows.h>
+
+constexpr int kPathChars = 1024;        // paths, tokens, descriptions
+constexpr int kShortTextChars = 256;    // verb names, settings values, messages
+constexpr int kBuiltinTypeCount = 10;
+
+// Everything the applier needs besides the lists; one instance, passed by
+// address. Fields stay in this order.
+struct AssociationContext {
+    const wchar_t* clientExePath;
+    HMODULE resourceModule;
+    const wchar_t* openCommand;         // null until a registration run chooses it
+    wchar_t openVerbName[kShortTextChars];
+    wchar_t playVerbName[kShortTextChars];
+    wchar_t addVerbName[kShortTextChars];
+    wchar_t openNewVerbName[kShortTextChars];
+    wchar_t openParentVerbName[kShortTextChars];
+    int addPlayChecked;
+    int addOnlyChecked;
+    int newPlayChecked;
+    int openParentChecked;
+    int audioCdSelected;
+    int folderSelected;
+    int builtinIconIds[kBuiltinTypeCount];
+    int execMethod;
+};
+
+extern wchar_t settingsPath[kPathChars];
+extern wchar_t clientExePathBuffer[kPathChars];
+extern wchar_t resourceModulePath[kPathChars];
+extern wchar_t builtinDescriptions[kBuiltinTypeCount][kPathChars];
+
+// 0x100 (KEY_WOW64_64KEY) on a Windows that knows WOW64, else 0; combined
+// with KEY_ALL_ACCESS in every registry open and create.
+extern DWORD registryViewFlag;
+
+extern AssociationContext associationContext;
+
+// The values the process starts with, for a fresh start-up.
+AssociationContext InitialAssociationContext();
+
+const wchar_t* GetClientExePath();
+HMODULE GetResourceModule();
+
+#endif

@@ -1,0 +1,80 @@
+#include "app/startup.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "app/context.h"
+#include "app/settings.h"
+#include "associate/applier.h"
+#include "associate/registration.h"
+#include "catalogue/discovery.h"
+#include "host/zeltrane.h"
+
+CommandLineSwitches ParseCommandLine(const wchar_t* commandLine)
+{
+    CommandLineSwitches switches;
+    wchar_t token[kPathChars];
+    const wchar_t* position = HostNextToken(commandLine, token, kPathChars); // the program's own name
+    if (position) position = HostNextToken(position, token, kPathChars);
+    while (position) {
+        if (_wcsicmp(token, L"/Register") == 0) {
+            switches.registerRun = true;
+        } else if (_wcsicmp(token, L"/Unregister") == 0) {
+            switches.unregisterRun = true;
+        } else if (_wcsicmp(token, L"/TopMost") == 0) {
+            // Accepted for the player's sake; the dialogs are modal anyway.
+        } else {
+            wcscpy_s(settingsPath, kPathChars, token);
+        }
+        position = HostNextToken(position, token, kPathChars);
+    }
+    return switches;
+}
+
+DWORD DetectRegistryView()
+{
+    HMODULE kernel = GetModuleHandleW(L"Kernel32.dll");
+    return kernel && GetProcAddress(kernel, "IsWow64Process") ? KEY_WOW64_64KEY : 0;
+}
+
+void InitializePaths(HINSTANCE instance)
+{
+    associationContext.clientExePath = clientExePathBuffer;
+    associationContext.resourceModule = HostResourceModule();
+    // Without a resource module the name stays empty rather than naming the
+    // tool itself: GetModuleFileNameW(NULL) would give the program's file.
+    if (associationContext.resourceModule)
+        GetModuleFileNameW(associationContext.resourceModule, resourceModulePath, kPathChars);
+    GetModuleFileNameW(instance, clientExePathBuffer, kPathChars);
+    PathRemoveFileSpecW(clientExePathBuffer);
+    PathAppendW(clientExePathBuffer, L"Tovrix.exe");
+}
+
+int Dispatch(const CommandLineSwitches& switches)
+{
+    if (switches.unregisterRun) return RunUnregistration();
+    if (switches.registerRun) return RunRegistration();
+    return -1;
+}
+
+int RunUnregistration()
+{
+    FileTypeList current;
+    FileTypeList nothing;
+    DiscoverAssociatedTypes(current);
+    ApplyAssociations(current, nothing, &associationContext);
+    // The applier has notified the shell already; the run says it once more
+    // on its own account, as the player has always seen it.
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return 1;
+}
+
+int RunAssociationTool(HINSTANCE instance)
+{
+    const CommandLineSwitches switches = ParseCommandLine(GetCommandLineW());
+    registryViewFlag = DetectRegistryView();
+    InitializePaths(instance);
+    ReadSettings();
+    LoadBuiltinDescriptions();
+    return Dispatch(switches);
+}

@@ -1,0 +1,36 @@
+// Start-up of the association tool: command line, process-wide state and
+// the dispatch to the "/Register" or "/Unregister" run.
+#ifndef KORVANE_APP_STARTUP_H
+#define KORVANE_APP_STARTUP_H
+
+#include <windows.h>
+
+struct CommandLineSwitches {
+    bool registerRun = false;
+    bool unregisterRun = false;
+};
+
+// Splits a full command line (program name first) with the host tokenizer;
+// remembers the switches and copies the last other argument into
+// settingsPath.
+CommandLineSwitches ParseCommandLine(const wchar_t* commandLine);
+
+// 0x100 when kernel32 exports IsWow64Process, else 0. Only the presence of
+// the function is tested; it is never called.
+DWORD DetectRegistryView();
+
+// Resource module, its file name and the path of Tovrix.exe beside the
+// program's own file.
+void InitializePaths(HINSTANCE instance);
+
+// "/Unregister" wins over "/Register"; neither gives -1.
+int Dispatch(const CommandLineSwitches& switches);
+
+// Removes every association that the capability record lists and that is
+// still the player's; always 1.
+int RunUnregistration();
+
+// The whole program after the DLL search path is locked down.
+int RunAssociationTool(HINSTANCE instance);
+
+#endif

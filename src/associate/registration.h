@@ -1,0 +1,9 @@
+// The "/Register" run: catalogue, the two dialogs, applying, storing.
+#ifndef KORVANE_ASSOCIATE_REGISTRATION_H
+#define KORVANE_ASSOCIATE_REGISTRATION_H
+
+// Returns the exit code: 1 applied, 0 cancel confirmed, 2 main dialog left
+// with its "OK and leave" button, -1 a dialog could not be shown.
+int RunRegistration();
+
+#endif

@@ -1,0 +1,108 @@
+#include "catalogue/discovery.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/context.h"
+#include "catalogue/icons.h"
+#include "registry/file_type_class.h"
+#include "registry/handles.h"
+#include "registry/player_keys.h"
+#include "registry/primitives.h"
+
+namespace {
+
+constexpr DWORD kValueNameChars = 256;
+
+// The long form of a path as the class writer stored it shortened; a path
+// that names no existing file stays as read from the registry.
+std::wstring LongPathOf(const std::wstring& path)
+{
+    if (path.empty()) return path;
+    DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (n == 0) return path;
+    std::wstring buffer(n + 1, L'\0');
+    DWORD written = GetLongPathNameW(path.c_str(), &buffer[0], n + 1);
+    if (written == 0 || written > n) return path;
+    buffer.resize(written);
+    return buffer;
+}
+
+void AddOrOverwrite(FileTypeList& list, FileTypeEntry&& entry)
+{
+    auto same = std::find_if(list.begin(), list.end(),
+                             [&](const FileTypeEntry& e) { return e.extension == entry.extension; });
+    if (same != list.end()) {
+        *same = std::move(entry);
+    } else {
+        list.push_back(std::move(entry));
+    }
+}
+
+} // namespace
+
+bool CommandRunsClient(const wchar_t* commandKey)
+{
+    std::wstring command;
+    QueryStringValue(HKEY_CLASSES_ROOT, commandKey, nullptr, command);
+    return StrStrIW(command.c_str(), kClientExeName) != nullptr;
+}
+
+bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description, std::wstring& iconPath,
+                       int32_t& iconId)
+{
+    const std::wstring progId = MakeProgId(extension);
+    std::wstring text;
+    if (!QueryStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, text)) return false;
+
+    std::wstring iconSpec;
+    QueryStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, iconSpec);
+    const size_t comma = iconSpec.find(L',');
+    std::wstring path = iconSpec.substr(0, comma);
+    const int32_t index = comma == std::wstring::npos ? 0 : _wtoi(iconSpec.c_str() + comma + 1);
+
+    description = text;
+    iconPath = LongPathOf(path);
+    iconId = ResolveIconIndex(iconPath.c_str(), index);
+    return true;
+}
+
+bool IsTypeAssociated(FileTypeEntry& entry)
+{
+    if (entry.flags & FT_AUDIOCD) {
+        if (!CommandRunsClient(kAudioCdCommandKey)) return false;
+    } else if (entry.flags & FT_FOLDER) {
+        if (!CommandRunsClient(kFolderCommandKey)) return false;
+    } else {
+        // An extension that could only name keys outside its own type was
+        // never written by the player.
+        if (!IsUsableExtension(entry.extension)) return false;
+        std::wstring scratch;
+        const std::wstring valueName = L"." + entry.extension;
+        if (!QueryStringValue(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str(), scratch)) return false;
+        if (!ReadTypeClassInfo(entry.extension, entry.description, entry.iconPath, entry.iconId)) return false;
+    }
+    entry.flags |= FT_ASSOCIATED;
+    return true;
+}
+
+void DiscoverAssociatedTypes(FileTypeList& list)
+{
+    RegKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFileAssociationsKey, 0, KEY_ALL_ACCESS | registryViewFlag, key.put()) !=
+        ERROR_SUCCESS)
+        return;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[kValueNameChars];
+        DWORD length = kValueNameChars;
+        DWORD type = 0;
+        // A name of 256 characters or more ends the walk like the end of the
+        // list does.
+        if (RegEnumValueW(key.get(), index, name, &length, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) break;
+        FileTypeEntry entry(name[0] == L'.' ? name + 1 : name);
+        if (IsTypeAssociated(entry)) AddOrOverwrite(list, std::move(entry));
+    }
+}

@@ -1,0 +1,28 @@
+// Finding out which of the player's file types are associated now, and
+// whether the audio-CD handler and the folder verb run the player.
+#ifndef KORVANE_CATALOGUE_DISCOVERY_H
+#define KORVANE_CATALOGUE_DISCOVERY_H
+
+#include <string>
+
+#include "catalogue/file_types.h"
+
+// Adds one entry per type that the capability record lists and whose class
+// exists, in registry order; an extension already in the list (same letter
+// case) is overwritten instead of appended.
+void DiscoverAssociatedTypes(FileTypeList& list);
+
+// On true sets FT_ASSOCIATED (and, for an ordinary type, the registry's
+// description and icon); on false the entry is unchanged.
+bool IsTypeAssociated(FileTypeEntry& entry);
+
+// The class's description and DefaultIcon (long path, id as a resource id).
+// On false the outputs are unchanged.
+bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description, std::wstring& iconPath,
+                       int32_t& iconId);
+
+// True when the default value of HKEY_CLASSES_ROOT\commandKey names the
+// client executable (any folder, any letter case).
+bool CommandRunsClient(const wchar_t* commandKey);
+
+#endif

@@ -1,0 +1,80 @@
+#include "catalogue/icons.h"
+
+#include <shlwapi.h>
+
+#include "app/context.h"
+#include "resource.h"
+
+namespace {
+
+// Icons are loaded as owned copies (no LR_SHARED): the shared cache is
+// keyed by module address, and a data-file module freed and another loaded
+// at the same address could hand back the wrong picture.
+HICON LoadOwnedIcon(HMODULE module, int resourceId)
+{
+    return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+}
+
+} // namespace
+
+bool IsIcoFile(const wchar_t* path)
+{
+    return _wcsicmp(PathFindExtensionW(path), L".ico") == 0;
+}
+
+BOOL CALLBACK CollectIconGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR lParam)
+{
+    if (type != RT_GROUP_ICON || !IS_INTRESOURCE(name)) return TRUE;
+    const int resourceId = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
+    UniqueIcon icon(LoadOwnedIcon(module, resourceId));
+    if (icon) {
+        auto* groups = reinterpret_cast<IconGroupList*>(lParam);
+        try {
+            groups->push_back(IconGroupEntry{std::move(icon), -resourceId});
+        } catch (...) {
+            // No room for one more icon: the list simply ends here.
+        }
+    }
+    return TRUE;
+}
+
+IconGroups EnumerateIconGroups(const wchar_t* path)
+{
+    IconGroups result;
+    result.module.reset(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (result.module) {
+        EnumResourceNamesW(result.module.get(), RT_GROUP_ICON, CollectIconGroup,
+                           reinterpret_cast<LONG_PTR>(&result.groups));
+    }
+    return result;
+}
+
+int32_t ResolveIconIndex(const wchar_t* path, int32_t index)
+{
+    if (index < 0) return index;
+    if (IsIcoFile(path)) return 0;
+    IconGroups icons = EnumerateIconGroups(path);
+    if (!icons.module) return 0;
+    icons.module.reset();
+    if (static_cast<size_t>(index) >= icons.groups.size()) return 0;
+    return icons.groups[index].iconId;
+}
+
+UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId)
+{
+    UniqueIcon icon;
+    if (IsIcoFile(iconPath)) {
+        icon.reset(static_cast<HICON>(LoadImageW(nullptr, iconPath, IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
+    } else {
+        UniqueModule module(LoadLibraryExW(iconPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        // Only a negated resource id names a group here; a position finds no
+        // icon and leads to the fallback.
+        if (module && iconId < 0)
+            icon.reset(LoadOwnedIcon(module.get(), static_cast<int>((0u - static_cast<uint32_t>(iconId)) & 0xFFFF)));
+    }
+    if (!icon || icon.get() == INVALID_HANDLE_VALUE) {
+        icon.release();
+        icon.reset(LoadOwnedIcon(associationContext.resourceModule, IDI_DEFAULT_TYPE));
+    }
+    return icon;
+}

@@ -1,0 +1,47 @@
+// Icon id convention and the icon operations shared by discovery and the
+// dialogs. A negative id is minus an icon group's resource id; zero or more
+// is a position among the groups that load; an ".ico" file has id 0.
+#ifndef KORVANE_CATALOGUE_ICONS_H
+#define KORVANE_CATALOGUE_ICONS_H
+
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "registry/handles.h"
+
+struct IconGroupEntry {
+    UniqueIcon icon;      // owned: destroyed with the entry
+    int32_t iconId;       // minus the group's resource id
+};
+
+using IconGroupList = std::vector<IconGroupEntry>;
+
+// A module loaded as a data file and its icon groups in enumeration order.
+// Groups named by a string have no id in the convention and are left out,
+// so positions count integer-named groups only.
+struct IconGroups {
+    UniqueModule module;  // null when the file did not load
+    IconGroupList groups;
+};
+
+IconGroups EnumerateIconGroups(const wchar_t* path);
+
+// The EnumResourceNamesW callback; lParam is the IconGroupList to fill.
+BOOL CALLBACK CollectIconGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR lParam);
+
+// Turns a position into minus the resource id of the group at that
+// position; a negative index comes back unchanged; an ".ico" file, a file
+// that does not load or a position beyond the groups give 0.
+int32_t ResolveIconIndex(const wchar_t* path, int32_t index);
+
+// True when the path's extension is ".ico" in any letter case.
+bool IsIcoFile(const wchar_t* path);
+
+// The icon of a type for display (32x32): an ".ico" file, else the group
+// minus id of the module; when neither gives an icon, the resource
+// module's icon 101. The caller owns the result (it may be null).
+UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId);
+
+#endif

@@ -1,0 +1,85 @@
+#include "registry/file_type_class.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "app/context.h"
+#include "registry/handles.h"
+#include "registry/player_keys.h"
+#include "registry/primitives.h"
+
+namespace {
+
+void Refuse(const wchar_t* what)
+{
+    std::wstring line = L"Korvane: refused ";
+    line += what;
+    line += L"\n";
+    OutputDebugStringW(line.c_str());
+}
+
+// The short (8.3) form as the shell prefers it in DefaultIcon; a file that
+// does not exist (or no short form within the buffer) keeps its path as
+// given.
+std::wstring ShortIconPath(const std::wstring& iconPath)
+{
+    wchar_t shortPath[kPathChars];
+    DWORD n = GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars);
+    if (n == 0 || n >= static_cast<DWORD>(kPathChars)) return iconPath;
+    return std::wstring(shortPath, n);
+}
+
+// Fits into the 1024-character buffers that the class's texts are made in.
+bool FitsPathBuffer(const std::wstring& text) { return text.size() < static_cast<size_t>(kPathChars); }
+
+} // namespace
+
+bool IsUsableExtension(const std::wstring& extension)
+{
+    return !extension.empty() && extension.size() <= kMaxExtensionChars &&
+           extension.find_first_of(std::wstring(L"\\\0", 2)) == std::wstring::npos;
+}
+
+std::wstring MakeProgId(const std::wstring& extension)
+{
+    return std::wstring(kProductWord) + L" " + extension + L" File";
+}
+
+int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const wchar_t* verbDisplayName,
+                       const wchar_t* description, const std::wstring& extension, int iconId,
+                       const std::wstring& iconPath)
+{
+    if (!IsUsableExtension(extension)) return Refuse(L"a file type class for an unusable extension"), 0;
+    const std::wstring progId = MakeProgId(extension);
+    const std::wstring icon = ShortIconPath(iconPath) + L"," + std::to_wstring(iconId);
+    const std::wstring command = L"\"" + std::wstring(GetClientExePath()) + L"\" " + commandTail;
+    const std::wstring verbPath = progId + L"\\shell\\" + verbKey;
+    if (!FitsPathBuffer(icon) || !FitsPathBuffer(command) || !FitsPathBuffer(verbPath + L"\\Command"))
+        return Refuse(L"a file type class whose icon, command or verb is too long"), 0;
+
+    SetStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, description);
+    SetStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, icon.c_str());
+    SetStringValue(HKEY_CLASSES_ROOT, (progId + L"\\shell").c_str(), nullptr, nullptr);
+    SetStringValue(HKEY_CLASSES_ROOT, verbPath.c_str(), nullptr, verbDisplayName);
+    SetStringValue(HKEY_CLASSES_ROOT, (verbPath + L"\\Command").c_str(), nullptr, command.c_str());
+    // A verb of ours always runs its command line, never a DDE conversation.
+    DeleteKeyTree(HKEY_CLASSES_ROOT, (verbPath + L"\\ddeexec").c_str());
+    return 0;
+}
+
+int DeleteFileTypeClass(const std::wstring& extension)
+{
+    if (!IsUsableExtension(extension)) return Refuse(L"to delete the class of an unusable extension"), 0;
+    DeleteKeyTree(HKEY_CLASSES_ROOT, MakeProgId(extension).c_str());
+    return 0;
+}
+
+int RestoreExtensionKey(const std::wstring& extension)
+{
+    if (!IsUsableExtension(extension)) return Refuse(L"to restore an unusable extension key"), 0;
+    const std::wstring extensionKey = L"." + extension;
+    RestoreValueBackup(HKEY_CLASSES_ROOT, extensionKey.c_str(), nullptr, MakeProgId(extension).c_str());
+    DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, extensionKey.c_str());
+    return 0;
+}

@@ -1,0 +1,39 @@
+// The player's file type class (ProgID) of one extension: written one verb
+// at a time, deleted, and the extension key given back to its previous
+// owner.
+#ifndef KORVANE_REGISTRY_FILE_TYPE_CLASS_H
+#define KORVANE_REGISTRY_FILE_TYPE_CLASS_H
+
+#include <string>
+
+// The longest extension whose class name ("Korvane <ext> File") is still a
+// valid registry key name.
+constexpr size_t kMaxExtensionChars = 255 - 13;
+
+// An extension that names keys of its own type only: not empty, no
+// backslash (it would name a key below another one), no NUL, and short
+// enough for a registry key name.
+bool IsUsableExtension(const std::wstring& extension);
+
+// "Korvane <extension> File".
+std::wstring MakeProgId(const std::wstring& extension);
+
+// Writes the class's description (when given), DefaultIcon (short icon
+// path, comma, id), an empty "shell" key, and one verb with its display
+// name (when given) and command line `"<client>" <commandTail>`; removes a
+// "ddeexec" below the verb. Unusable input is refused before any registry
+// call. Always 0.
+int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const wchar_t* verbDisplayName,
+                       const wchar_t* description, const std::wstring& extension, int iconId,
+                       const std::wstring& iconPath);
+
+// Deletes the class with everything below it; a missing class is no
+// failure. Always 0.
+int DeleteFileTypeClass(const std::wstring& extension);
+
+// Gives the extension key back its previous default value from the backup
+// (or deletes the default value when the backup names the player's own
+// class), then deletes the key if nothing is left in it. Always 0.
+int RestoreExtensionKey(const std::wstring& extension);
+
+#endif

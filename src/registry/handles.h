@@ -1,0 +1,50 @@
+// Tiny owners of Windows handles, so that every key, module and icon is
+// released on every path.
+#ifndef KORVANE_REGISTRY_HANDLES_H
+#define KORVANE_REGISTRY_HANDLES_H
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <utility>
+
+template <typename Handle, typename Traits>
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(Handle handle) : handle_(handle) {}
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, Handle{})) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept
+    {
+        if (this != &other) reset(std::exchange(other.handle_, Handle{}));
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { reset(); }
+
+    Handle get() const { return handle_; }
+    Handle* put() { reset(); return &handle_; }
+    Handle release() { return std::exchange(handle_, Handle{}); }
+    void reset(Handle handle = Handle{})
+    {
+        if (handle_) Traits::Close(handle_);
+        handle_ = handle;
+    }
+    explicit operator bool() const { return handle_ != Handle{}; }
+
+private:
+    Handle handle_{};
+};
+
+struct KeyTraits { static void Close(HKEY key) { RegCloseKey(key); } };
+struct ModuleTraits { static void Close(HMODULE module) { FreeLibrary(module); } };
+struct IconTraits { static void Close(HICON icon) { DestroyIcon(icon); } };
+struct ImageListTraits { static void Close(HIMAGELIST list) { ImageList_Destroy(list); } };
+
+using RegKey = UniqueHandle<HKEY, KeyTraits>;
+using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
+using UniqueIcon = UniqueHandle<HICON, IconTraits>;
+using UniqueImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
+
+#endif

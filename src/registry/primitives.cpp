@@ -1,0 +1,242 @@
+#include "registry/primitives.h"
+
+#include <cwchar>
+#include <new>
+#include <vector>
+
+#include "app/context.h"
+#include "registry/handles.h"
+
+const wchar_t kBackupValueName[] = L"Before Korvane";
+
+namespace {
+
+constexpr DWORD kAllViews64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;  // 0x000F013F
+constexpr DWORD kAllViews32 = KEY_ALL_ACCESS | KEY_WOW64_32KEY;  // 0x000F023F
+constexpr DWORD kNameChars = 1024;
+
+DWORD Access() { return KEY_ALL_ACCESS | registryViewFlag; }
+
+bool OpenKey(HKEY root, const wchar_t* subKey, DWORD access, RegKey& key)
+{
+    return RegOpenKeyExW(root, subKey, 0, access, key.put()) == ERROR_SUCCESS;
+}
+
+bool CreateKey(HKEY root, const wchar_t* subKey, DWORD access, RegKey& key)
+{
+    return RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
+                           nullptr) == ERROR_SUCCESS;
+}
+
+void WriteString(HKEY key, const wchar_t* valueName, const wchar_t* data)
+{
+    if (!data) return;
+    const size_t bytes = (wcslen(data) + 1) * sizeof(wchar_t);
+    if (bytes > MAXDWORD) {
+        OutputDebugStringW(L"Korvane: a value too long for the registry was not written\n");
+        return;
+    }
+    RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
+}
+
+int CreateAndWrite(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* valueName, const wchar_t* data)
+{
+    RegKey key;
+    if (!CreateKey(root, subKey, access, key)) return -1;
+    WriteString(key.get(), valueName, data);
+    return 0;
+}
+
+void DeleteValueInView(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* valueName)
+{
+    RegKey key;
+    if (OpenKey(root, subKey, access, key)) RegDeleteValueW(key.get(), valueName);
+}
+
+// A value's raw data and type. The buffer carries two spare zero bytes, so
+// that reading it as text always ends inside the buffer, whatever the data
+// (odd byte count, no terminating NUL). False when the value is missing or
+// no buffer could be had; nothing is then read from or compared against it.
+struct RawValue {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    std::vector<BYTE> bytes;
+
+    std::wstring AsText() const
+    {
+        const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes.data());
+        return std::wstring(text, wcsnlen(text, size / sizeof(wchar_t)));
+    }
+};
+
+bool ReadRawValue(HKEY key, const wchar_t* valueName, RawValue& value)
+{
+    if (RegQueryValueExW(key, valueName, nullptr, &value.type, nullptr, &value.size) != ERROR_SUCCESS) return false;
+    try {
+        value.bytes.assign(static_cast<size_t>(value.size) + sizeof(wchar_t), 0);
+    } catch (const std::bad_alloc&) {
+        OutputDebugStringW(L"Korvane: no memory for a registry value; it was left alone\n");
+        return false;
+    }
+    DWORD size = value.size;
+    if (RegQueryValueExW(key, valueName, nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
+        return false;
+    value.size = size < value.size ? size : value.size;
+    return true;
+}
+
+bool HasValue(HKEY key, const wchar_t* valueName)
+{
+    return RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool EnumFirstSubKey(HKEY key, std::wstring& name)
+{
+    wchar_t buffer[kNameChars];
+    DWORD length = kNameChars;
+    if (RegEnumKeyExW(key, 0, buffer, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) return false;
+    name.assign(buffer, length);
+    return true;
+}
+
+// Empties an open key: deletes its sub-keys one after another, always the
+// first one, since each deletion moves the next to the front. It stops at a
+// sub-key that cannot be opened, and also at one that opened but came back
+// undeleted: asking for index 0 again would only find it again.
+void DeleteSubKeys(HKEY key)
+{
+    std::wstring name;
+    std::wstring previous;
+    bool first = true;
+    while (EnumFirstSubKey(key, name)) {
+        if (!first && name == previous) break;
+        if (DeleteKeyTree(key, name.c_str()) != 0) break;
+        previous = name;
+        first = false;
+    }
+}
+
+using RegDeleteKeyExWFn = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
+
+} // namespace
+
+int SetStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data)
+{
+    return CreateAndWrite(root, subKey, Access(), valueName, data);
+}
+
+int SetStringValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data)
+{
+    if (registryViewFlag == 0) return CreateAndWrite(root, subKey, KEY_ALL_ACCESS, valueName, data);
+    if (CreateAndWrite(root, subKey, kAllViews64, valueName, data) != 0) return -1;
+    return CreateAndWrite(root, subKey, kAllViews32, valueName, data);
+}
+
+int DeleteValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
+{
+    if (registryViewFlag == 0) {
+        DeleteValueInView(root, subKey, KEY_ALL_ACCESS, valueName);
+        return 0;
+    }
+    DeleteValueInView(root, subKey, kAllViews64, valueName);
+    DeleteValueInView(root, subKey, kAllViews32, valueName);
+    return 0;
+}
+
+int DeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
+{
+    DeleteValueInView(root, subKey, Access(), valueName);
+    return 0;
+}
+
+bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text)
+{
+    RegKey key;
+    if (!OpenKey(root, subKey, Access(), key)) return false;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ) return false;
+    RawValue value;
+    if (!ReadRawValue(key.get(), valueName, value) || value.type != REG_SZ) return false;
+    text = value.AsText();
+    return true;
+}
+
+int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
+{
+    RegKey key;
+    if (!OpenKey(root, subKey, Access(), key)) return -1;
+    if (HasValue(key.get(), kBackupValueName)) return 0;
+    RawValue value;
+    if (ReadRawValue(key.get(), valueName, value)) {
+        RegSetValueExW(key.get(), kBackupValueName, 0, value.type, value.bytes.data(), value.size);
+    } else if (!HasValue(key.get(), valueName)) {
+        // Nothing there to save: remember "nothing" as the empty text.
+        const wchar_t empty[] = L"";
+        RegSetValueExW(key.get(), kBackupValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof(empty));
+    }
+    return 0;
+}
+
+int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* ownData)
+{
+    RegKey key;
+    if (!OpenKey(root, subKey, Access(), key)) return -1;
+    if (!HasValue(key.get(), kBackupValueName)) return -1;
+    RawValue backup;
+    if (ReadRawValue(key.get(), kBackupValueName, backup)) {
+        if (_wcsicmp(backup.AsText().c_str(), ownData ? ownData : L"") == 0) {
+            RegDeleteValueW(key.get(), valueName);
+        } else {
+            RegSetValueExW(key.get(), valueName, 0, backup.type, backup.bytes.data(), backup.size);
+        }
+        RegDeleteValueW(key.get(), kBackupValueName);
+    }
+    // A backup that could not be read stays where it is: losing it would
+    // lose the previous owner.
+    return 0;
+}
+
+int DeleteKeyTree(HKEY root, const wchar_t* subKey)
+{
+    {
+        RegKey key;
+        if (!OpenKey(root, subKey, Access(), key)) return -1;
+        DeleteSubKeys(key.get());
+    } // closed here: a key is never deleted while it is still held open
+    DeleteSingleKey(root, subKey);
+    return 0;
+}
+
+int DeleteKeyIfEmpty(HKEY root, const wchar_t* subKey)
+{
+    {
+        RegKey key;
+        if (!OpenKey(root, subKey, Access(), key)) return 0;
+        DWORD size = 0;
+        if (RegQueryValueExW(key.get(), nullptr, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size != 0)
+            return -1;
+        wchar_t name[kNameChars];
+        DWORD length = kNameChars;
+        LSTATUS status = RegEnumKeyExW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) return -1;
+        length = kNameChars;
+        status = RegEnumValueW(key.get(), 0, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) return -1;
+    }
+    DeleteSingleKey(root, subKey);
+    return 0;
+}
+
+void DeleteSingleKey(HKEY root, const wchar_t* subKey)
+{
+    HMODULE advapi = GetModuleHandleW(L"AdvApi32.dll");
+    auto deleteKeyEx = advapi ? reinterpret_cast<RegDeleteKeyExWFn>(
+                                    reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExW")))
+                              : nullptr;
+    if (deleteKeyEx) {
+        deleteKeyEx(root, subKey, registryViewFlag, 0);
+    } else {
+        RegDeleteKeyW(root, subKey);
+    }
+}

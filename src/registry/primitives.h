@@ -1,0 +1,62 @@
+// Registry primitives: each opens or creates one key, does one thing to it
+// and closes it again. They return 0 or -1 (QueryStringValue a boolean),
+// never throw, and keep no state; the registry view comes from
+// registryViewFlag. A null value name means the key's default value.
+#ifndef KORVANE_REGISTRY_PRIMITIVES_H
+#define KORVANE_REGISTRY_PRIMITIVES_H
+
+#include <windows.h>
+
+#include <string>
+
+// The value that keeps a value's previous data, in the same key.
+extern const wchar_t kBackupValueName[];
+
+// Creates subKey if needed and writes data as REG_SZ (the terminating NUL
+// included); data null only makes sure the key exists. -1 when the key
+// cannot be created or opened.
+int SetStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data);
+
+// As SetStringValue in the 64-bit and then the 32-bit view (once in the
+// default view when the view flag is 0). A failing 64-bit view ends it
+// with -1 before the 32-bit view is touched.
+int SetStringValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data);
+
+// Deletes the value in both views; missing keys and values are no error.
+// Always 0.
+int DeleteValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
+
+// Deletes one value in the current view; a missing key or value is no
+// error. Always 0.
+int DeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
+
+// True when a REG_SZ value was read: text then holds it up to its first NUL
+// (or its end). On false text is left as it was.
+bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text);
+
+// Saves valueName's data and type under kBackupValueName unless a backup
+// exists already (the oldest state survives). A missing value is saved as
+// an empty REG_SZ, so that giving it back removes the value again.
+// -1 when the key cannot be opened.
+int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
+
+// Gives the backup back to valueName with its own type, or deletes
+// valueName when the backup equals ownData ignoring case; then deletes the
+// backup. -1 when the key cannot be opened or holds no backup (valueName is
+// then untouched).
+int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* ownData);
+
+// Deletes subKey with everything below it, deepest keys first. 0 when the
+// key was opened (also if something below it could not be deleted), -1
+// when it could not be opened.
+int DeleteKeyTree(HKEY root, const wchar_t* subKey);
+
+// Deletes subKey when it has no sub-key and no value (a default value of
+// the empty text counts as a value). 0 when deleted or missing, -1 when the
+// key is not empty.
+int DeleteKeyIfEmpty(HKEY root, const wchar_t* subKey);
+
+// Deletes one key without sub-keys in the view the other primitives use.
+void DeleteSingleKey(HKEY root, const wchar_t* subKey);
+
+#endif

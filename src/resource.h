@@ -1,0 +1,75 @@
+// Resource ids shared by the resource module's script, the tool's own
+// script and the code. The numbers are fixed: the player's resource module
+// and the association tool must agree on every one of them.
+#ifndef KORVANE_RESOURCE_H
+#define KORVANE_RESOURCE_H
+
+// Icon groups of the resource module
+#define IDI_DEFAULT_TYPE        101
+#define IDI_APE                 102
+#define IDI_CDA                 103
+#define IDI_FLAC                104
+#define IDI_PLAYLIST            105
+#define IDI_MP3                 107
+#define IDI_OGG                 108
+#define IDI_WAV                 109
+#define IDI_WMA                 110
+
+// Strings of the resource module
+#define IDS_ICON_FILTER         10138
+#define IDS_ICON_BROWSE_TITLE   10139
+#define IDS_VERB_OPEN           10140
+#define IDS_VERB_PLAY           10141
+#define IDS_VERB_ADD            10142
+#define IDS_VERB_OPENNEW        10143
+#define IDS_VERB_FOLDER         10144
+#define IDS_DESC_FIRST          10145   // 10145..10154: built-in descriptions
+#define IDS_VERB_OPENPARENT     10404
+#define IDS_COLUMN_EXTENSION    10415
+#define IDS_COLUMN_DESCRIPTION  10416
+#define IDS_CANCEL_CAPTION      10420
+#define IDS_CANCEL_QUESTION     10422
+
+// Dialog templates of the resource module
+#define IDD_FILETYPE_EDIT       265
+#define IDD_FILETYPES           3040
+#define IDD_MAIN                3041
+#define IDD_ICON_PICKER         3042
+
+// Main association dialog (3041)
+#define IDC_EXEC_DOPEN          1014
+#define IDC_EXEC_ADDOPEN        1015
+#define IDC_EXEC_OPEN           1016
+#define IDC_EXEC_ADD            1017
+#define IDC_EXEC_ADDOPENPARENT  1335
+#define IDC_VERB_PLAY           1019
+#define IDC_VERB_ADD            1020
+#define IDC_VERB_OPENNEW        1022
+#define IDC_VERB_OPENPARENT     1023
+#define IDC_FOLDER_VERB         1329
+#define IDC_AUDIOCD             1350
+#define IDC_OK_AND_LEAVE        1348
+
+// File types dialog (3040)
+#define IDC_TYPE_LIST           1343
+#define IDC_TYPE_ADD            1344
+#define IDC_TYPE_REMOVE         1346
+#define IDC_TYPE_EDIT           1347
+#define IDC_TYPES_BACK          1348
+
+// File type edit dialog (265)
+#define IDC_EDIT_EXTENSION      1330
+#define IDC_EDIT_DESCRIPTION    1331
+#define IDC_EDIT_ICON_LOCATION  1332
+#define IDC_EDIT_CHANGE_ICON    1348
+#define IDC_EDIT_ICON           1349
+
+// Icon picker dialog (3042)
+#define IDC_PICKER_PATH         1001
+#define IDC_PICKER_BROWSE       1019
+#define IDC_PICKER_LIST         1020
+
+// The tool's own resources
+#define IDR_VERSION             1
+
+#endif

@@ -1,0 +1,15 @@
+// The user's file types kept in the player's settings file between runs.
+#ifndef KORVANE_UI_TYPE_STORE_H
+#define KORVANE_UI_TYPE_STORE_H
+
+#include "catalogue/file_types.h"
+
+// Appends one entry (flags 0) per extension listed under
+// "RegisterdExtensions" "Extensions", in that order.
+void LoadStoredTypes(const wchar_t* path, FileTypeList& list);
+
+// Writes every entry but the pseudo types: its section and the
+// "Extensions" list. Old sections are never deleted.
+void SaveStoredTypes(const wchar_t* path, const FileTypeList& list);
+
+#endif

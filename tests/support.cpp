@@ -1,0 +1,245 @@
+#include "support.h"
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+
+namespace {
+
+int g_folderCounter = 0;
+
+std::wstring Escape(const std::vector<BYTE>& bytes)
+{
+    std::wstring out;
+    wchar_t hex[4];
+    for (BYTE b : bytes) {
+        swprintf(hex, 4, L"%02x", b);
+        out += hex;
+    }
+    return out;
+}
+
+void DumpKey(HKEY key, const std::wstring& name, std::wstring& out)
+{
+    out += L"[" + name + L"]\n";
+    std::vector<std::wstring> lines;
+    for (DWORD i = 0;; ++i) {
+        wchar_t valueName[16384];
+        DWORD nameLength = 16384, type = 0, size = 0;
+        if (RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
+        std::vector<BYTE> data(size);
+        nameLength = 16384;
+        RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, data.data(), &size);
+        data.resize(size);
+        lines.push_back(L"  \"" + std::wstring(valueName) + L"\" " + std::to_wstring(type) + L" " + Escape(data) + L"\n");
+    }
+    std::sort(lines.begin(), lines.end());
+    for (const auto& line : lines) out += line;
+    std::vector<std::wstring> names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t sub[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(key, i, sub, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(sub);
+    }
+    std::sort(names.begin(), names.end());
+    for (const auto& sub : names) {
+        HKEY child;
+        if (RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
+        DumpKey(child, name + L"\\" + sub, out);
+        RegCloseKey(child);
+    }
+}
+
+} // namespace
+
+TempFolder::TempFolder()
+{
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    path_ = std::wstring(base) + L"korvane-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(++g_folderCounter);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder()
+{
+    std::wstring from = path_ + std::wstring(L"\0\0", 2);
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+}
+
+void WriteTextFile(const std::wstring& path, const std::wstring& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const WORD bom = 0xFEFF;  // UTF-16, as the profile functions read non-ASCII text best
+    DWORD written;
+    WriteFile(file, &bom, sizeof(bom), &written, nullptr);
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::wstring ReadTextFileUtf8(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return L"";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    std::wstring text(bytes.size(), L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read), &text[0], static_cast<int>(text.size()));
+    text.resize(n > 0 ? n : 0);
+    return text;
+}
+
+std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key)
+{
+    wchar_t value[4096];
+    GetPrivateProfileStringW(section, key, kMissing, value, 4096, path.c_str());
+    return value;
+}
+
+ScopedTree::ScopedTree(HKEY root, std::wstring key, REGSAM view) : root_(root), key_(std::move(key)), view_(view)
+{
+    Delete();
+}
+
+ScopedTree::~ScopedTree() { Delete(); }
+
+void ScopedTree::Delete() const
+{
+    HKEY key;
+    if (RegOpenKeyExW(root_, key_.c_str(), 0, KEY_ALL_ACCESS | view_, &key) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(key, nullptr);
+    RegCloseKey(key);
+    RegDeleteKeyExW(root_, key_.c_str(), view_, 0);
+}
+
+void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD size,
+              REGSAM view)
+{
+    HKEY handle;
+    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExW(handle, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    RegCloseKey(handle);
+}
+
+void PutString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, REGSAM view)
+{
+    PutValue(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), view);
+}
+
+bool GetRaw(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& bytes,
+            REGSAM view)
+{
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExW(handle, name, nullptr, &type, nullptr, &size);
+    if (status == ERROR_SUCCESS) {
+        bytes.assign(size, 0xbd);
+        status = RegQueryValueExW(handle, name, nullptr, &type, bytes.data(), &size);
+    }
+    RegCloseKey(handle);
+    return status == ERROR_SUCCESS;
+}
+
+std::wstring GetString(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view)
+{
+    DWORD type;
+    std::vector<BYTE> bytes;
+    if (!GetRaw(root, key, name, type, bytes, view)) return kMissing;
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
+
+bool KeyExists(HKEY root, const std::wstring& key, REGSAM view)
+{
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& key, REGSAM view)
+{
+    std::vector<std::wstring> names;
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return names;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD length = 256;
+        if (RegEnumKeyExW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.push_back(name);
+    }
+    RegCloseKey(handle);
+    return names;
+}
+
+std::wstring Snapshot(HKEY root, const std::wstring& key, REGSAM view)
+{
+    std::wstring out;
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return out;
+    DumpKey(handle, key, out);
+    RegCloseKey(handle);
+    return out;
+}
+
+ProcessStateGuard::ProcessStateGuard()
+    : settings_(settingsPath), context_(associationContext), view_(registryViewFlag), fileTypes_(g_fileTypes)
+{
+    for (const auto& d : builtinDescriptions) descriptions_.push_back(d);
+}
+
+ProcessStateGuard::~ProcessStateGuard()
+{
+    wcscpy_s(settingsPath, kPathChars, settings_.c_str());
+    associationContext = context_;
+    registryViewFlag = view_;
+    for (int i = 0; i < kBuiltinTypeCount; ++i) wcscpy_s(builtinDescriptions[i], kPathChars, descriptions_[i].c_str());
+    g_fileTypes = fileTypes_;
+}
+
+void StartUpLikeTheTool()
+{
+    registryViewFlag = DetectRegistryView();
+    InitializePaths(GetModuleHandleW(nullptr));
+}
+
+std::wstring InstallDir()
+{
+    wchar_t dir[kPathChars];
+    DWORD n = GetEnvironmentVariableW(L"KORVANE_INSTALL_DIR", dir, kPathChars);
+    std::wstring path(dir, n < static_cast<DWORD>(kPathChars) ? n : 0);
+    for (auto& c : path) if (c == L'/') c = L'\\';
+    return path;
+}
+
+DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeoutMs)
+{
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return 0xdeadbeef;
+    DWORD code = 0xdeadbeef;
+    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    else TerminateProcess(process.hProcess, 0xdead);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
