@@ -7,4 +7,5 @@ wineserver -k 2>/dev/null || true
 korvane_prefix
 korvane_headless
 cd "$BUILD_DIR"
-ctest --output-on-failure --timeout 300 -j 2 "$@"
+# One test at a time: the tests share the one registry of the prefix.
+ctest --output-on-failure --timeout 300 "$@"

@@ -108,6 +108,8 @@ std::wstring IniString(const std::wstring& path, const wchar_t* section, const w
     return value;
 }
 
+namespace { void DeleteTree(HKEY root, const std::wstring& key, REGSAM view); }
+
 ScopedTree::ScopedTree(HKEY root, std::wstring key, REGSAM view) : root_(root), key_(std::move(key)), view_(view)
 {
     Delete();
@@ -115,13 +117,58 @@ ScopedTree::ScopedTree(HKEY root, std::wstring key, REGSAM view) : root_(root), 
 
 ScopedTree::~ScopedTree() { Delete(); }
 
-void ScopedTree::Delete() const
+void ScopedTree::Delete() const { DeleteTree(root_, key_, view_); }
+
+namespace {
+
+int g_savedCounter = 0;
+
+void DeleteTree(HKEY root, const std::wstring& key, REGSAM view)
 {
-    HKEY key;
-    if (RegOpenKeyExW(root_, key_.c_str(), 0, KEY_ALL_ACCESS | view_, &key) != ERROR_SUCCESS) return;
-    RegDeleteTreeW(key, nullptr);
-    RegCloseKey(key);
-    RegDeleteKeyExW(root_, key_.c_str(), view_, 0);
+    HKEY handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_ALL_ACCESS | view, &handle) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(handle, nullptr);
+    RegCloseKey(handle);
+    RegDeleteKeyExW(root, key.c_str(), view, 0);
+}
+
+bool CopyTree(HKEY fromRoot, const std::wstring& from, REGSAM fromView, HKEY toRoot, const std::wstring& to,
+              REGSAM toView)
+{
+    HKEY source, target;
+    if (RegOpenKeyExW(fromRoot, from.c_str(), 0, KEY_READ | fromView, &source) != ERROR_SUCCESS) return false;
+    bool ok = RegCreateKeyExW(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | toView, nullptr, &target,
+                              nullptr) == ERROR_SUCCESS;
+    if (ok) {
+        ok = RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS;
+        RegCloseKey(target);
+    }
+    RegCloseKey(source);
+    return ok;
+}
+
+} // namespace
+
+PreservedTree::PreservedTree(HKEY root, std::wstring key, REGSAM view) : root_(root), key_(std::move(key)), view_(view)
+{
+    if (!KeyExists(root_, key_, view_)) return;
+    saved_ = L"Software\\KorvaneTests\\Saved\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+             std::to_wstring(++g_savedCounter);
+    DeleteTree(HKEY_CURRENT_USER, saved_, 0);
+    if (!CopyTree(root_, key_, view_, HKEY_CURRENT_USER, saved_, 0)) {
+        ADD_FAILURE() << "could not save a key aside";
+        saved_.clear();
+        return;
+    }
+    DeleteTree(root_, key_, view_);
+}
+
+PreservedTree::~PreservedTree()
+{
+    DeleteTree(root_, key_, view_);
+    if (saved_.empty()) return;
+    CopyTree(HKEY_CURRENT_USER, saved_, 0, root_, key_, view_);
+    DeleteTree(HKEY_CURRENT_USER, saved_, 0);
 }
 
 void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD size,
@@ -216,6 +263,14 @@ void StartUpLikeTheTool()
 {
     registryViewFlag = DetectRegistryView();
     InitializePaths(GetModuleHandleW(nullptr));
+}
+
+std::wstring BesideTests(const wchar_t* name)
+{
+    wchar_t self[kPathChars];
+    GetModuleFileNameW(nullptr, self, kPathChars);
+    std::wstring path(self);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + name;
 }
 
 std::wstring InstallDir()

@@ -45,6 +45,23 @@ private:
     REGSAM view_;
 };
 
+// Moves root\key (in one view) aside for the length of a test and puts it
+// back afterwards exactly as it was, so that a test may own keys that the
+// prefix already holds (HKCR\AudioCD, the player's own record).
+class PreservedTree {
+public:
+    PreservedTree(HKEY root, std::wstring key, REGSAM view = 0);
+    ~PreservedTree();
+    PreservedTree(const PreservedTree&) = delete;
+    PreservedTree& operator=(const PreservedTree&) = delete;
+
+private:
+    HKEY root_;
+    std::wstring key_;
+    REGSAM view_;
+    std::wstring saved_;  // below HKCU; empty when the key did not exist
+};
+
 void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD size,
               REGSAM view = 0);
 void PutString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, REGSAM view = 0);
@@ -77,6 +94,9 @@ private:
 // Sets the process-wide state up as start-up does for a tool living in
 // this test's folder (resource module, paths, view flag).
 void StartUpLikeTheTool();
+
+// A file beside the test program (test data, the fixture module).
+std::wstring BesideTests(const wchar_t* name);
 
 // The folder holding the installed tool (KORVANE_INSTALL_DIR).
 std::wstring InstallDir();
