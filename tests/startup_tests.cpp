@@ -57,7 +57,7 @@ TEST(Dispatch, NeitherSwitchGivesMinusOneAndUnregisterWins)
     EXPECT_EQ(Dispatch(CommandLineSwitches{}), -1);
     // With no capability record of ours, unregistering finds nothing to do
     // and still reports 1.
-    ScopedTree capability(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations");
+    PreservedTree player(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", KEY_WOW64_64KEY);
     EXPECT_EQ(Dispatch(CommandLineSwitches{true, true}), 1);
 }
 
