@@ -1,12 +1,111 @@
 #include "associate/registration.h"
 
 #include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
 
-// NOT FINISHED: the dialogs and the registration run arrive with the dialogs
-// work. Until then "/Register" changes nothing and reports that no dialog
-// could be shown.
+#include "app/context.h"
+#include "app/settings.h"
+#include "associate/applier.h"
+#include "associate/verbs.h"
+#include "catalogue/discovery.h"
+#include "catalogue/file_types.h"
+#include "catalogue/merge.h"
+#include "registry/player_keys.h"
+#include "registry/primitives.h"
+#include "resource.h"
+#include "ui/file_types_dialog.h"
+#include "ui/main_dialog.h"
+#include "ui/type_store.h"
+
+namespace {
+
+const wchar_t kApplicationName[] = L"Korvane Player";
+
+// What a run finds before the dialogs, and what it removes when applying.
+struct Catalogue {
+    FileTypeList current;
+    bool audioCdWasOurs = false;
+    bool folderWasOurs = false;
+};
+
+bool PseudoTypeIsOurs(const wchar_t* extension, uint32_t flag)
+{
+    FileTypeEntry entry(extension, L"", L"", 0, flag);
+    return IsTypeAssociated(entry);
+}
+
+Catalogue BuildCatalogue()
+{
+    Catalogue catalogue;
+    DiscoverAssociatedTypes(catalogue.current);
+    FileTypeList working;
+    AppendBuiltInTypes(working);
+    FileTypeList stored;
+    LoadStoredTypes(settingsPath, stored);
+    // Stored types first, then what is ours now: the associated types keep
+    // their tick and show what the registry holds.
+    MergeFileTypes(working, stored);
+    MergeFileTypes(working, catalogue.current);
+    g_fileTypes = working;
+
+    catalogue.audioCdWasOurs = PseudoTypeIsOurs(L"AudioCD", FT_AUDIOCD);
+    associationContext.audioCdSelected = catalogue.audioCdWasOurs ? 1 : 0;
+    catalogue.folderWasOurs = PseudoTypeIsOurs(L"Folder", FT_FOLDER);
+    associationContext.folderSelected = catalogue.folderWasOurs ? 1 : 0;
+    return catalogue;
+}
+
+// The two dialogs, back and forth; 1 when the user confirmed the types,
+// else the exit code of the run.
+INT_PTR RunDialogs()
+{
+    const HMODULE resources = GetResourceModule();
+    for (;;) {
+        INT_PTR result = DialogBoxParamW(resources, MAKEINTRESOURCEW(IDD_MAIN), nullptr, MainDialogProc, 0);
+        if (result != 1) return result;
+        associationContext.openCommand = OpenCommandForExecMethod(associationContext.execMethod);
+        result = DialogBoxParamW(resources, MAKEINTRESOURCEW(IDD_FILETYPES), nullptr, FileTypesDialogProc, 0);
+        if (result != 2) return result;
+    }
+}
+
+void WriteDefaultProgramsRecord()
+{
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kApplicationName, kCapabilitiesKey);
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kPlayerKey, L"LocalizedString", kApplicationName);
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationDescription", kApplicationName);
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", kApplicationName);
+}
+
+void Apply(Catalogue& catalogue)
+{
+    WriteDefaultProgramsRecord();
+    const FileTypeEntry audioCd(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
+    if (catalogue.audioCdWasOurs) catalogue.current.push_back(audioCd);
+    if (associationContext.audioCdSelected) g_fileTypes.push_back(audioCd);
+    const FileTypeEntry folder(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
+    if (catalogue.folderWasOurs) catalogue.current.push_back(folder);
+    if (associationContext.folderSelected) g_fileTypes.push_back(folder);
+
+    ApplyAssociations(catalogue.current, g_fileTypes, &associationContext);
+    SaveStoredTypes(settingsPath, g_fileTypes);
+    g_fileTypes.clear();
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+} // namespace
+
 int RunRegistration()
 {
-    OutputDebugStringW(L"Korvane: the registration run is not built yet\n");
-    return -1;
+    // The list view and image lists of the dialogs.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    LoadVerbDisplayNames();
+    Catalogue catalogue = BuildCatalogue();
+    const INT_PTR result = RunDialogs();
+    if (result != 1) return static_cast<int>(result);
+    Apply(catalogue);
+    return 1;
 }

@@ -60,17 +60,32 @@ int32_t ResolveIconIndex(const wchar_t* path, int32_t index)
     return icons.groups[index].iconId;
 }
 
-UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId)
+HMODULE IconModuleCache::Get(const wchar_t* path)
+{
+    std::wstring key = path;
+    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    auto found = modules_.find(key);
+    if (found != modules_.end()) return found->second.get();
+    UniqueModule module(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HMODULE handle = module.get();
+    modules_.emplace(std::move(key), std::move(module));
+    return handle;
+}
+
+UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache)
 {
     UniqueIcon icon;
     if (IsIcoFile(iconPath)) {
         icon.reset(static_cast<HICON>(LoadImageW(nullptr, iconPath, IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
     } else {
-        UniqueModule module(LoadLibraryExW(iconPath, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+        UniqueModule ownModule;
+        HMODULE module = cache ? cache->Get(iconPath)
+                               : (ownModule.reset(LoadLibraryExW(iconPath, nullptr, LOAD_LIBRARY_AS_DATAFILE)),
+                                  ownModule.get());
         // Only a negated resource id names a group here; a position finds no
         // icon and leads to the fallback.
         if (module && iconId < 0)
-            icon.reset(LoadOwnedIcon(module.get(), static_cast<int>((0u - static_cast<uint32_t>(iconId)) & 0xFFFF)));
+            icon.reset(LoadOwnedIcon(module, static_cast<int>((0u - static_cast<uint32_t>(iconId)) & 0xFFFF)));
     }
     if (!icon || icon.get() == INVALID_HANDLE_VALUE) {
         icon.release();

@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "registry/handles.h"
@@ -39,9 +41,21 @@ int32_t ResolveIconIndex(const wchar_t* path, int32_t index);
 // True when the path's extension is ".ico" in any letter case.
 bool IsIcoFile(const wchar_t* path);
 
+// Modules loaded as data files for LoadTypeIcon, kept while a list of types
+// is filled, so that a module shared by many types is loaded once; a file
+// that does not load is remembered as such too. Freed with the cache.
+class IconModuleCache {
+public:
+    HMODULE Get(const wchar_t* path);
+
+private:
+    std::map<std::wstring, UniqueModule> modules_;  // by path in lower case
+};
+
 // The icon of a type for display (32x32): an ".ico" file, else the group
 // minus id of the module; when neither gives an icon, the resource
-// module's icon 101. The caller owns the result (it may be null).
-UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId);
+// module's icon 101. The caller owns the result (it may be null). Without a
+// cache the module is loaded and freed again within the call.
+UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache = nullptr);
 
 #endif

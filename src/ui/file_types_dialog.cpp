@@ -1,0 +1,224 @@
+#include "ui/file_types_dialog.h"
+
+#include <commctrl.h>
+
+#include "app/context.h"
+#include "catalogue/file_types.h"
+#include "catalogue/icons.h"
+#include "resource.h"
+#include "ui/dialog_helpers.h"
+#include "ui/file_type_edit_dialog.h"
+
+namespace {
+
+// The type image list of the open dialog and the index its next icon gets.
+// Icons are never taken out, so an item's image index stays valid.
+HIMAGELIST typeImageList = nullptr;
+int imageCounter = 0;
+
+HWND TypeList(HWND dialog) { return GetDlgItem(dialog, IDC_TYPE_LIST); }
+
+UINT CheckState(const FileTypeEntry& entry)
+{
+    return INDEXTOSTATEIMAGEMASK((entry.flags & FT_ASSOCIATED) ? 2 : 1);
+}
+
+void SetCheckState(HWND list, int index, const FileTypeEntry& entry)
+{
+    ListView_SetItemState(list, index, CheckState(entry), LVIS_STATEIMAGEMASK);
+}
+
+FileTypeEntry* EntryAt(HWND list, int index)
+{
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (!ListView_GetItem(list, &item)) return nullptr;
+    return reinterpret_cast<FileTypeEntry*>(item.lParam);
+}
+
+int AddTypeIcon(const FileTypeEntry& entry, IconModuleCache* cache)
+{
+    UniqueIcon icon = LoadTypeIcon(entry.iconPath.c_str(), entry.iconId, cache);
+    ImageList_ReplaceIcon(typeImageList, -1, icon.get());
+    return imageCounter++;
+}
+
+// Takes ownership of entry: the item holds it until LVN_DELETEITEM.
+void AddItem(HWND list, FileTypeEntry* entry, IconModuleCache* cache)
+{
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = 0;
+    item.pszText = const_cast<wchar_t*>(entry->extension.c_str());
+    item.iImage = AddTypeIcon(*entry, cache);
+    item.lParam = reinterpret_cast<LPARAM>(entry);
+    const int index = ListView_InsertItem(list, &item);
+    if (index < 0) {
+        delete entry;
+        return;
+    }
+    ListView_SetItemText(list, index, 1, const_cast<wchar_t*>(entry->description.c_str()));
+    SetCheckState(list, index, *entry);
+}
+
+void RefreshItem(HWND list, int index)
+{
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = index;
+    if (!ListView_GetItem(list, &item) || !item.lParam) return;
+    const FileTypeEntry& entry = *reinterpret_cast<FileTypeEntry*>(item.lParam);
+    UniqueIcon icon = LoadTypeIcon(entry.iconPath.c_str(), entry.iconId);
+    ImageList_ReplaceIcon(typeImageList, item.iImage, icon.get());
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.pszText = const_cast<wchar_t*>(entry.extension.c_str());
+    ListView_SetItem(list, &item);
+    ListView_SetItemText(list, index, 1, const_cast<wchar_t*>(entry.description.c_str()));
+    SetCheckState(list, index, entry);
+}
+
+void InsertColumns(HWND list)
+{
+    std::wstring extension = LoadModuleString(IDS_COLUMN_EXTENSION, kShortTextChars);
+    std::wstring description = LoadModuleString(IDS_COLUMN_DESCRIPTION, kShortTextChars);
+    LVCOLUMNW column{};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = 100;
+    column.pszText = &extension[0];
+    ListView_InsertColumn(list, 0, &column);
+    RECT client{};
+    GetClientRect(list, &client);
+    column.mask |= LVCF_SUBITEM;
+    column.iSubItem = 1;
+    column.cx = client.right - client.left - 120;
+    column.pszText = &description[0];
+    ListView_InsertColumn(list, 1, &column);
+}
+
+void OnInitDialog(HWND dialog)
+{
+    HWND list = TypeList(dialog);
+    InsertColumns(list);
+    ListView_SetExtendedListViewStyleEx(list, 0, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    typeImageList = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(g_fileTypes.size()), 1);
+    ListView_SetImageList(list, typeImageList, LVSIL_SMALL);
+    // Many types usually share one icon module: it is loaded once for all.
+    IconModuleCache modules;
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    for (const FileTypeEntry& entry : g_fileTypes) AddItem(list, new FileTypeEntry(entry), &modules);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    ShowWindow(dialog, SW_SHOWNORMAL);
+    SetFocus(list);
+}
+
+int FirstSelected(HWND list) { return ListView_GetNextItem(list, -1, LVNI_SELECTED); }
+
+void OnAdd(HWND dialog)
+{
+    auto* entry = new FileTypeEntry(L"");
+    entry->flags |= FT_ASSOCIATED;
+    if (DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_FILETYPE_EDIT), nullptr, FileTypeEditDialogProc,
+                        reinterpret_cast<LPARAM>(entry)) == 1) {
+        AddItem(TypeList(dialog), entry, nullptr);
+    } else {
+        delete entry;
+    }
+}
+
+// Edit button and double-click run this one function.
+void EditItem(HWND dialog, int index)
+{
+    if (index < 0) return;
+    FileTypeEntry* entry = EntryAt(TypeList(dialog), index);
+    if (!entry) return;
+    if (DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_FILETYPE_EDIT), nullptr, FileTypeEditDialogProc,
+                        reinterpret_cast<LPARAM>(entry)) == 1)
+        RefreshItem(TypeList(dialog), index);
+}
+
+void OnRemove(HWND dialog)
+{
+    HWND list = TypeList(dialog);
+    const int index = FirstSelected(list);
+    if (index < 0) return;
+    ListView_DeleteItem(list, index);
+    if (index < ListView_GetItemCount(list)) ListView_SetItemState(list, index, LVIS_SELECTED, LVIS_SELECTED);
+}
+
+void OnConfirm(HWND dialog, int command)
+{
+    HWND list = TypeList(dialog);
+    FileTypeList shown;
+    const int count = ListView_GetItemCount(list);
+    for (int i = 0; i < count; ++i) {
+        FileTypeEntry* entry = EntryAt(list, i);
+        if (!entry) continue;
+        if (ListView_GetItemState(list, i, LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(1)) {
+            entry->flags &= ~FT_ASSOCIATED;
+        } else {
+            entry->flags |= FT_ASSOCIATED;
+        }
+        shown.push_back(*entry);
+    }
+    g_fileTypes = std::move(shown);
+    EndDialog(dialog, command == IDOK ? 1 : 2);
+}
+
+void OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDC_TYPE_ADD: OnAdd(dialog); break;
+    case IDC_TYPE_EDIT: EditItem(dialog, FirstSelected(TypeList(dialog))); break;
+    case IDC_TYPE_REMOVE: OnRemove(dialog); break;
+    case IDCANCEL:
+        if (ConfirmCancel(dialog)) EndDialog(dialog, 0);
+        break;
+    case IDOK:
+    case IDC_TYPES_BACK: OnConfirm(dialog, id); break;
+    default: break;
+    }
+}
+
+void OnNotify(HWND dialog, const NMHDR* header)
+{
+    if (header->idFrom != IDC_TYPE_LIST) return;
+    switch (header->code) {
+    case NM_DBLCLK:
+        EditItem(dialog, reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem);
+        break;
+    case LVN_KEYDOWN:
+        if (reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey == VK_DELETE)
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_TYPE_REMOVE, BN_CLICKED), 0);
+        break;
+    case LVN_DELETEITEM:
+        delete reinterpret_cast<FileTypeEntry*>(reinterpret_cast<const NMLISTVIEW*>(header)->lParam);
+        break;
+    default:
+        break;
+    }
+}
+
+void OnDestroy()
+{
+    if (typeImageList) ImageList_Destroy(typeImageList);
+    typeImageList = nullptr;
+    imageCounter = 0;
+}
+
+} // namespace
+
+INT_PTR CALLBACK FileTypesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return Guarded([&]() -> INT_PTR {
+        switch (message) {
+        case WM_INITDIALOG: OnInitDialog(dialog); break;
+        case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
+        case WM_NOTIFY: OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam)); break;
+        case WM_DESTROY: OnDestroy(); break;
+        default: break;
+        }
+        return FALSE;
+    });
+}

@@ -1,0 +1,215 @@
+#include "ui/icon_picker.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <cwchar>
+
+#include "app/context.h"
+#include "catalogue/icons.h"
+#include "resource.h"
+#include "ui/dialog_helpers.h"
+
+namespace {
+
+constexpr int kTitleChars = 512;
+
+// One picker is open at a time. The last browse folder lasts as long as
+// the process, so that the next browse starts where the user left off.
+wchar_t inputPath[kPathChars];
+int inputId = 0;
+wchar_t workingPath[kPathChars];
+int workingId = 0;
+wchar_t lastBrowseFolder[kPathChars];
+
+HWND IconList(HWND dialog) { return GetDlgItem(dialog, IDC_PICKER_LIST); }
+
+void DestroyListImages(HWND list)
+{
+    HIMAGELIST images = ListView_GetImageList(list, LVSIL_NORMAL);
+    if (images) ImageList_Destroy(images);
+}
+
+void InsertIconItem(HWND list, int index, int32_t iconId)
+{
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = index;
+    item.iImage = index;
+    item.lParam = static_cast<LPARAM>(iconId);
+    ListView_InsertItem(list, &item);
+}
+
+void FillFromIcoFile(HWND list, const wchar_t* path)
+{
+    UniqueIcon icon(static_cast<HICON>(LoadImageW(nullptr, path, IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
+    if (!icon) return;
+    HIMAGELIST images = ImageList_Create(32, 32, ILC_COLORDDB | ILC_MASK, 1, 0);
+    if (!images) return;
+    ImageList_ReplaceIcon(images, -1, icon.get());
+    ListView_SetImageList(list, images, LVSIL_NORMAL);
+    InsertIconItem(list, 0, 0);
+}
+
+void SelectItem(HWND list, int index)
+{
+    ListView_SetItemState(list, index, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    ListView_RedrawItems(list, index, index);
+    ListView_EnsureVisible(list, index, FALSE);
+}
+
+int FindItemById(HWND list, int32_t iconId)
+{
+    LVFINDINFOW find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = static_cast<LPARAM>(iconId);
+    return ListView_FindItem(list, -1, &find);
+}
+
+void SelectById(HWND list, int32_t iconId)
+{
+    const int found = FindItemById(list, iconId);
+    SelectItem(list, found >= 0 ? found : 0);
+}
+
+void FocusList(HWND dialog)
+{
+    SendMessageW(IconList(dialog), WM_SETFOCUS, reinterpret_cast<WPARAM>(GetFocus()), 0);
+}
+
+void ShowWorkingFile(HWND dialog)
+{
+    SetDlgItemTextW(dialog, IDC_PICKER_PATH, workingPath);
+    FillIconListView(IconList(dialog), workingPath);
+}
+
+void OnInitDialog(HWND dialog)
+{
+    wmemcpy(workingPath, inputPath, kPathChars);
+    workingId = inputId;
+    HWND list = IconList(dialog);
+    ListView_SetIconSpacing(list, 40, 40);
+    ShowWorkingFile(dialog);
+    if (workingId < 0) {
+        SelectById(list, workingId);
+    } else {
+        SelectItem(list, workingId < ListView_GetItemCount(list) ? workingId : 0);
+    }
+    FocusList(dialog);
+    ShowWindow(dialog, SW_SHOW);
+    SetFocus(GetDlgItem(dialog, IDOK));
+}
+
+void OnBrowse(HWND dialog)
+{
+    wchar_t savedDirectory[kPathChars];
+    GetCurrentDirectoryW(kPathChars, savedDirectory);
+
+    const std::wstring filter = LoadModuleString(IDS_ICON_FILTER, kPathChars);
+    const std::wstring title = LoadModuleString(IDS_ICON_BROWSE_TITLE, kTitleChars);
+    wchar_t file[kPathChars] = L"";
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof(open);
+    open.hwndOwner = dialog;
+    open.lpstrFilter = filter.c_str();
+    open.nFilterIndex = 1;
+    open.lpstrFile = file;
+    open.nMaxFile = kPathChars;
+    open.lpstrInitialDir = lastBrowseFolder[0] ? lastBrowseFolder : nullptr;
+    open.lpstrTitle = title.c_str();
+    open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+    if (GetOpenFileNameW(&open)) {
+        wcscpy_s(workingPath, kPathChars, file);
+        workingId = -1;
+        ShowWorkingFile(dialog);
+        SelectById(IconList(dialog), workingId);
+        FocusList(dialog);
+        // The open-file dialog leaves the current directory in the folder of
+        // the chosen file.
+        GetCurrentDirectoryW(kPathChars, lastBrowseFolder);
+    }
+    SetCurrentDirectoryW(savedDirectory);
+}
+
+int SelectedPosition(HWND list)
+{
+    const int count = ListView_GetItemCount(list);
+    for (int i = 0; i < count; ++i)
+        if (ListView_GetItemState(list, i, LVIS_SELECTED) & LVIS_SELECTED) return i;
+    return 0;
+}
+
+void OnConfirm(HWND dialog)
+{
+    HWND list = IconList(dialog);
+    workingId = ResolveIconIndex(workingPath, SelectedPosition(list));
+    const bool changed = _wcsicmp(inputPath, workingPath) != 0 || inputId != workingId;
+    wmemcpy(inputPath, workingPath, kPathChars);
+    inputId = workingId;
+    DestroyListImages(list);
+    EndDialog(dialog, changed ? 1 : 0);
+}
+
+void OnCancel(HWND dialog)
+{
+    DestroyListImages(IconList(dialog));
+    EndDialog(dialog, -1);
+}
+
+} // namespace
+
+int FillIconListView(HWND list, const wchar_t* path)
+{
+    if (HIMAGELIST old = ListView_GetImageList(list, LVSIL_NORMAL)) {
+        ListView_SetImageList(list, nullptr, LVSIL_NORMAL);
+        ImageList_Destroy(old);
+    }
+    ListView_DeleteAllItems(list);
+    if (IsIcoFile(path)) {
+        FillFromIcoFile(list, path);
+        return 0;
+    }
+    IconGroups icons = EnumerateIconGroups(path);
+    if (!icons.module) return -1;
+    if (icons.groups.empty()) return 0;
+    HIMAGELIST images = ImageList_Create(32, 32, ILC_COLORDDB | ILC_MASK, static_cast<int>(icons.groups.size()), 0);
+    if (!images) return 0;  // the collected icons go with icons.groups
+    for (const IconGroupEntry& group : icons.groups) ImageList_ReplaceIcon(images, -1, group.icon.get());
+    ListView_SetImageList(list, images, LVSIL_NORMAL);
+    for (size_t i = 0; i < icons.groups.size(); ++i) InsertIconItem(list, static_cast<int>(i), icons.groups[i].iconId);
+    return 0;
+}
+
+bool OpenIconPicker(HWND owner, std::wstring& iconPath, int& iconId)
+{
+    wcsncpy_s(inputPath, kPathChars, iconPath.c_str(), _TRUNCATE);
+    inputId = iconId;
+    if (DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_ICON_PICKER), owner, IconPickerDialogProc, 0) != 1)
+        return false;
+    iconPath = inputPath;
+    iconId = inputId;
+    return true;
+}
+
+INT_PTR CALLBACK IconPickerDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    return Guarded([&]() -> INT_PTR {
+        switch (message) {
+        case WM_INITDIALOG:
+            OnInitDialog(dialog);
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+            case IDC_PICKER_BROWSE: OnBrowse(dialog); break;
+            case IDOK: OnConfirm(dialog); break;
+            case IDCANCEL: OnCancel(dialog); break;
+            default: break;
+            }
+            return TRUE;
+        case WM_DESTROY:
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    });
+}
