@@ -41,21 +41,30 @@ korvane_wine_up() {
     wine wineboot </dev/null >/dev/null 2>&1 || true
 }
 
-korvane_prefix() {
+korvane_prefix_exists() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "== creating the Wine prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         wineboot -i </dev/null >/dev/null 2>&1 || true
         wineserver -w
     fi
+}
+
+# Starts the prefix afresh with the graphics driver chosen: "null" runs
+# windows and dialogs without any display, "" uses the X display. The
+# desktop process takes the driver when it starts, so the server is
+# restarted after the change.
+korvane_prefix() {
+    local graphics=$1
+    korvane_prefix_exists
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    if [ -n "$graphics" ]; then
+        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d "$graphics" /f </dev/null >/dev/null 2>&1
+    else
+        wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
+    fi
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
     korvane_wine_up
-}
-
-# Windows draws nothing without a display unless told to do without one.
-korvane_headless() {
-    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
-}
-
-korvane_with_display() {
-    wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
 }

@@ -3,9 +3,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 korvane_packages
 korvane_build
-wineserver -k 2>/dev/null || true
-korvane_prefix
-korvane_headless
+korvane_prefix null
 cd "$BUILD_DIR"
 # One test at a time: the tests share the one registry of the prefix.
 ctest --output-on-failure --timeout 300 "$@"

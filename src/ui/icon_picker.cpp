@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlwapi.h>
 
 #include <cwchar>
 
@@ -124,9 +125,11 @@ void OnBrowse(HWND dialog)
         ShowWorkingFile(dialog);
         SelectById(IconList(dialog), workingId);
         FocusList(dialog);
-        // The open-file dialog leaves the current directory in the folder of
-        // the chosen file.
-        GetCurrentDirectoryW(kPathChars, lastBrowseFolder);
+        // The next browse starts in the folder of this file. It is taken
+        // from the file's own path: not every open-file dialog moves the
+        // current directory there (a typed full path does not).
+        wcscpy_s(lastBrowseFolder, kPathChars, file);
+        PathRemoveFileSpecW(lastBrowseFolder);
     }
     SetCurrentDirectoryW(savedDirectory);
 }
