@@ -282,19 +282,30 @@ std::wstring InstallDir()
     return path;
 }
 
-DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeoutMs)
+PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments)
 {
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return 0xdeadbeef;
+    CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    return process;
+}
+
+DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs)
+{
+    if (!process.hProcess) return 0xdeadbeef;
     DWORD code = 0xdeadbeef;
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
     else TerminateProcess(process.hProcess, 0xdead);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    process = PROCESS_INFORMATION{};
     return code;
+}
+
+DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeoutMs)
+{
+    PROCESS_INFORMATION process = StartProcess(exe, arguments);
+    return WaitExit(process, timeoutMs);
 }

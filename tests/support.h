@@ -100,6 +100,10 @@ std::wstring BesideTests(const wchar_t* name);
 
 // The folder holding the installed tool (KORVANE_INSTALL_DIR).
 std::wstring InstallDir();
+// Starts a program with arguments; the caller waits with WaitExit.
+PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments);
+// Waits for the process, closes its handles and returns its exit code.
+DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs = 60000);
 // Runs a program with arguments and waits; returns its exit code.
 DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeoutMs = 60000);
 

@@ -72,6 +72,19 @@ HMODULE IconModuleCache::Get(const wchar_t* path)
     return handle;
 }
 
+HICON IconModuleCache::Icon(const std::wstring& path, int32_t iconId)
+{
+    std::wstring key = path;
+    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    auto found = icons_.find({key, iconId});
+    if (found != icons_.end()) return found->second.get();
+    UniqueIcon icon = LoadTypeIcon(path.c_str(), iconId, this);
+    if (icon.get() == INVALID_HANDLE_VALUE) icon.release();
+    HICON handle = icon.get();
+    icons_.emplace(std::make_pair(std::move(key), iconId), std::move(icon));
+    return handle;
+}
+
 UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache)
 {
     UniqueIcon icon;

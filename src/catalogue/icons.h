@@ -47,9 +47,13 @@ bool IsIcoFile(const wchar_t* path);
 class IconModuleCache {
 public:
     HMODULE Get(const wchar_t* path);
+    // The icon of a path and id as LoadTypeIcon gives it, loaded once; the
+    // cache keeps ownership (callers copy it, into an image list say).
+    HICON Icon(const std::wstring& path, int32_t iconId);
 
 private:
     std::map<std::wstring, UniqueModule> modules_;  // by path in lower case
+    std::map<std::pair<std::wstring, int32_t>, UniqueIcon> icons_;
 };
 
 // The icon of a type for display (32x32): an ".ico" file, else the group

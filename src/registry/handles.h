@@ -40,11 +40,13 @@ private:
 struct KeyTraits { static void Close(HKEY key) { RegCloseKey(key); } };
 struct ModuleTraits { static void Close(HMODULE module) { FreeLibrary(module); } };
 struct IconTraits { static void Close(HICON icon) { DestroyIcon(icon); } };
+struct BitmapTraits { static void Close(HBITMAP bitmap) { DeleteObject(bitmap); } };
 struct ImageListTraits { static void Close(HIMAGELIST list) { ImageList_Destroy(list); } };
 
 using RegKey = UniqueHandle<HKEY, KeyTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 using UniqueIcon = UniqueHandle<HICON, IconTraits>;
+using UniqueBitmap = UniqueHandle<HBITMAP, BitmapTraits>;
 using UniqueImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
 
 #endif

@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <map>
+#include <string>
+#include <utility>
+
 #include "app/context.h"
 #include "catalogue/file_types.h"
 #include "catalogue/icons.h"
@@ -37,21 +41,63 @@ FileTypeEntry* EntryAt(HWND list, int index)
     return reinterpret_cast<FileTypeEntry*>(item.lParam);
 }
 
-int AddTypeIcon(const FileTypeEntry& entry, IconModuleCache* cache)
+// The pictures of the icons of one filling of the list, each made once at
+// list size. Every item still gets an image of its own (an edit replaces
+// it in place), but adding a ready 16x16 picture to the image list costs a
+// fraction of converting an icon for every item.
+class TypeImages {
+public:
+    void AddTo(HIMAGELIST images, const FileTypeEntry& entry)
+    {
+        const Picture& picture = PictureOf(entry);
+        if (picture.color) {
+            ImageList_Add(images, picture.color.get(), picture.mask.get());
+        } else {
+            ImageList_ReplaceIcon(images, -1, picture.icon);
+        }
+    }
+
+private:
+    struct Picture {
+        HICON icon = nullptr;  // owned by the module cache
+        UniqueBitmap color;
+        UniqueBitmap mask;
+    };
+
+    const Picture& PictureOf(const FileTypeEntry& entry)
+    {
+        auto key = std::make_pair(entry.iconPath, entry.iconId);
+        auto found = pictures_.find(key);
+        if (found != pictures_.end()) return found->second;
+        Picture& picture = pictures_[key];
+        picture.icon = modules_.Icon(entry.iconPath, entry.iconId);
+        UniqueIcon small(static_cast<HICON>(CopyImage(picture.icon, IMAGE_ICON, 16, 16, 0)));
+        ICONINFO info{};
+        if (small && GetIconInfo(small.get(), &info)) {
+            picture.color.reset(info.hbmColor);
+            picture.mask.reset(info.hbmMask);
+        }
+        return picture;
+    }
+
+    IconModuleCache modules_;
+    std::map<std::pair<std::wstring, int32_t>, Picture> pictures_;
+};
+
+int AddTypeIcon(const FileTypeEntry& entry, TypeImages& pictures)
 {
-    UniqueIcon icon = LoadTypeIcon(entry.iconPath.c_str(), entry.iconId, cache);
-    ImageList_ReplaceIcon(typeImageList, -1, icon.get());
+    pictures.AddTo(typeImageList, entry);
     return imageCounter++;
 }
 
 // Takes ownership of entry: the item holds it until LVN_DELETEITEM.
-void AddItem(HWND list, FileTypeEntry* entry, IconModuleCache* cache)
+void AddItem(HWND list, FileTypeEntry* entry, TypeImages& pictures)
 {
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.iItem = 0;
     item.pszText = const_cast<wchar_t*>(entry->extension.c_str());
-    item.iImage = AddTypeIcon(*entry, cache);
+    item.iImage = AddTypeIcon(*entry, pictures);
     item.lParam = reinterpret_cast<LPARAM>(entry);
     const int index = ListView_InsertItem(list, &item);
     if (index < 0) {
@@ -104,10 +150,10 @@ void OnInitDialog(HWND dialog)
     ListView_SetExtendedListViewStyleEx(list, 0, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     typeImageList = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(g_fileTypes.size()), 1);
     ListView_SetImageList(list, typeImageList, LVSIL_SMALL);
-    // Many types usually share one icon module: it is loaded once for all.
-    IconModuleCache modules;
+    // Many types share one icon module and one icon: each is loaded once.
+    TypeImages pictures;
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    for (const FileTypeEntry& entry : g_fileTypes) AddItem(list, new FileTypeEntry(entry), &modules);
+    for (const FileTypeEntry& entry : g_fileTypes) AddItem(list, new FileTypeEntry(entry), pictures);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     ShowWindow(dialog, SW_SHOWNORMAL);
     SetFocus(list);
@@ -121,7 +167,8 @@ void OnAdd(HWND dialog)
     entry->flags |= FT_ASSOCIATED;
     if (DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_FILETYPE_EDIT), nullptr, FileTypeEditDialogProc,
                         reinterpret_cast<LPARAM>(entry)) == 1) {
-        AddItem(TypeList(dialog), entry, nullptr);
+        TypeImages pictures;
+        AddItem(TypeList(dialog), entry, pictures);
     } else {
         delete entry;
     }

@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The tool's main job in the project's own Wine prefix: installs the four
+# files into "C:\Program Files\Korvane Player" and runs a "/Register" with
+# the sample settings file. With a display you answer the dialogs yourself;
+# without one the run happens under Xvfb, a driver answers the dialogs, and
+# a picture of every dialog is saved in build/screenshots.
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+if [ -z "${KORVANE_IN_XVFB:-}" ]; then
+    korvane_packages
+    korvane_build
+fi
+
+INSTALL_WIN='C:\Program Files\Korvane Player'
+SETTINGS_WIN='C:\ProgramData\Korvane Player\Korvane.ini'
+SHOTS="$BUILD_DIR/screenshots"
+
+install_into_prefix() {
+    local dir="$WINEPREFIX/drive_c/Program Files/Korvane Player"
+    cmake --install "$BUILD_DIR" --prefix "$dir" >/dev/null
+    mkdir -p "$WINEPREFIX/drive_c/ProgramData/Korvane Player"
+    cp "$KORVANE_ROOT/samples/Korvane.ini" "$WINEPREFIX/drive_c/ProgramData/Korvane Player/Korvane.ini"
+    echo "== installed into $INSTALL_WIN; settings file $SETTINGS_WIN"
+}
+
+# What the player's own keys and the classes look like, as text.
+registry_state() {
+    local out=$1 key
+    : >"$out"
+    for key in 'HKLM\Software\Classes' 'HKLM\Software\Ostrafen' 'HKLM\Software\RegisteredApplications' \
+               'HKLM\Software\Wow6432Node\Ostrafen' 'HKLM\Software\Wow6432Node\RegisteredApplications'; do
+        if wine reg export "$key" "Z:$out.part" /y </dev/null >/dev/null 2>&1; then
+            iconv -f UTF-16LE -t UTF-8 "$out.part" | tr -d '\r' | sed 's/^\xEF\xBB\xBF//' >>"$out"
+        fi
+        rm -f "$out.part"
+    done
+}
+
+# Starts from a clean slate, so that every run shows the whole of what a
+# registration writes.
+unregister_earlier_run() {
+    set +e
+    wine "$INSTALL_WIN\\KorvaneAssoc.exe" /Unregister "$SETTINGS_WIN" </dev/null >/dev/null 2>&1
+    echo "== KorvaneAssoc.exe /Unregister (an earlier run's types removed first) ended with exit code $?"
+    set -e
+}
+
+show_changes() {
+    echo "== what changed in the registry"
+    diff -U0 "$BUILD_DIR/registry-before.txt" "$BUILD_DIR/registry-after.txt" | grep -v -E '^(---|\+\+\+|@@)' || true
+}
+
+if [ -n "${DISPLAY:-}" ] && [ -z "${KORVANE_IN_XVFB:-}" ] && [ "${KORVANE_HEADLESS:-}" != 1 ]; then
+    korvane_prefix ""
+    install_into_prefix
+    unregister_earlier_run
+    registry_state "$BUILD_DIR/registry-before.txt"
+    set +e
+    wine "$INSTALL_WIN\\KorvaneAssoc.exe" /Register /TopMost "$SETTINGS_WIN" </dev/null
+    code=$?
+    set -e
+    [ "$code" = 255 ] && code=-1
+    echo "== KorvaneAssoc.exe /Register ended with exit code $code"
+    registry_state "$BUILD_DIR/registry-after.txt"
+    show_changes
+    exit 0
+fi
+
+# Headless: everything below runs inside an Xvfb display, where the
+# wineserver has to be started too.
+if [ -z "${KORVANE_IN_XVFB:-}" ]; then
+    wineserver -k 2>/dev/null || true
+    KORVANE_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+fi
+korvane_prefix ""
+install_into_prefix
+unregister_earlier_run
+registry_state "$BUILD_DIR/registry-before.txt"
+rm -rf "$SHOTS" && mkdir -p "$SHOTS"
+echo "== running KorvaneAssoc.exe /Register under Xvfb; a driver answers the dialogs"
+# A virtual desktop of Wine's own draws the dialogs with their title bars.
+wine explorer /desktop=Korvane,1000x720 "$BUILD_DIR/bin/korvane_demo.exe" \
+    "$INSTALL_WIN\\KorvaneAssoc.exe" "$SETTINGS_WIN" "Z:$SHOTS" "Z:$SHOTS/report.txt" </dev/null >/dev/null 2>&1 || true
+cat "$SHOTS/report.txt" 2>/dev/null || echo "the driver wrote no report"
+registry_state "$BUILD_DIR/registry-after.txt"
+show_changes
+for bmp in "$SHOTS"/*.bmp; do
+    [ -e "$bmp" ] || continue
+    convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+done
+echo "== pictures of the dialogs:"
+ls -1 "$SHOTS"/*.png 2>/dev/null || echo "none"
+wineserver -k 2>/dev/null || true
