@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <memory>
+#include <algorithm>
 
 #include "app/settings.h"
 #include "associate/applier.h"
@@ -17,16 +17,16 @@ namespace {
 
 const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
 const std::wstring kAudioCommand = L"AudioCD\\shell\\play\\command";
+const std::wstring kClient = L"\"C:\\Program Files\\Korvane Player\\Tovrix.exe\" ";
 const wchar_t kBackup[] = L"Before Korvane";
+const FileTypeEntry kAudioCd(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
+const FileTypeEntry kFolder(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
 
 FileTypeEntry Ticked(const wchar_t* extension)
 {
     return FileTypeEntry(extension, std::wstring(L"Korvane ") + extension + L" sound", resourceModulePath, -109,
                          FT_ASSOCIATED);
 }
-
-const FileTypeEntry kAudioCd(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
-const FileTypeEntry kFolder(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
 
 class Applier : public testing::Test {
 protected:
@@ -36,76 +36,46 @@ protected:
         wcscpy_s(clientExePathBuffer, kPathChars, L"C:\\Program Files\\Korvane Player\\Tovrix.exe");
         LoadVerbDisplayNames();
         associationContext.openCommand = OpenCommandForExecMethod(associationContext.execMethod);
-    }
-    // Every key these tests may touch, kept aside and put back afterwards.
-    void Own(HKEY root, const std::wstring& key, REGSAM view = 0)
-    {
-        owned_.push_back(std::make_unique<PreservedTree>(root, key, view));
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) trees_.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
+        trees_.Add(HKEY_CLASSES_ROOT, L"AudioCD");
+        trees_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen");
+        trees_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb");
     }
     void OwnType(const std::wstring& extension)
     {
-        Own(HKEY_CLASSES_ROOT, L"." + extension);
-        Own(HKEY_CLASSES_ROOT, L"Korvane " + extension + L" File");
+        trees_.Add(HKEY_CLASSES_ROOT, L"." + extension);
+        trees_.Add(HKEY_CLASSES_ROOT, L"Korvane " + extension + L" File");
     }
+    void Apply(const FileTypeList& remove, const FileTypeList& write) { ApplyAssociations(remove, write, &associationContext); }
     ProcessStateGuard guard_;
-    PreservedTree player64_{HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", KEY_WOW64_64KEY};
-    PreservedTree player32_{HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", KEY_WOW64_32KEY};
-    PreservedTree audioCd_{HKEY_CLASSES_ROOT, L"AudioCD"};
-    PreservedTree folderVerb_{HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen"};
-    std::vector<std::unique_ptr<PreservedTree>> owned_;
+    PreservedTrees trees_;
 };
-
-TEST_F(Applier, WritesCapabilityValueInBothViewsAndTheClass)
-{
-    OwnType(L"kvw");
-    ApplyAssociations({}, {Ticked(L"kvw")}, &associationContext);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvw", KEY_WOW64_64KEY), L"Korvane kvw File");
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvw", KEY_WOW64_32KEY), L"Korvane kvw File");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvw File", nullptr), L"Korvane kvw sound");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvw File\\shell\\Open\\Command", nullptr),
-              L"\"C:\\Program Files\\Korvane Player\\Tovrix.exe\" \"/addopen\" \"%1\" \"/play\"");
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".kvw"));
-
-    ApplyAssociations({Ticked(L"kvw")}, {}, &associationContext);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvw", KEY_WOW64_64KEY), kMissing);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvw", KEY_WOW64_32KEY), kMissing);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvw File"));
-}
 
 TEST_F(Applier, VerbSwitchesAndExecutionMethodChooseTheVerbs)
 {
     OwnType(L"kvv");
-    struct Case {
-        int switches;  // play, add, new, parent as bits 0..3
-        int execMethod;
-        std::vector<std::wstring> verbs;
-        const wchar_t* openTail;
-    };
-    const Case cases[] = {
+    const struct { int switches; int method; std::vector<std::wstring> verbs; const wchar_t* openTail; } cases[] = {
         {0, 2, {L"Open"}, L"\"/addopen\" \"%1\" \"/play\""},
-        {0xF, 4, {L"Open", L"Play", L"Add", L"OpenNew", L"OpenCurrentFolder"}, L"\"/addopenparent\" \"%1\" \"/play\""},
-        {0x2, 0, {L"Open", L"Add"}, L"\"/dopen\" \"%1\" \"/play\""},
+        {0xF, 4, {L"Add", L"Open", L"OpenCurrentFolder", L"OpenNew", L"Play"}, L"\"/addopenparent\" \"%1\" \"/play\""},
+        {0x2, 0, {L"Add", L"Open"}, L"\"/dopen\" \"%1\" \"/play\""},
         {0x8, 3, {L"Open", L"OpenCurrentFolder"}, L"\"/open\" \"%1\" \"/play\""},
         {0x4, 1, {L"Open", L"OpenNew"}, L"\"/add\" \"%1\""},
         {0x1, 9, {L"Open", L"Play"}, L"\"/addopen\" \"%1\" \"/play\""},
     };
     for (const auto& c : cases) {
-        associationContext.addPlayChecked = c.switches & 1;
-        associationContext.addOnlyChecked = (c.switches >> 1) & 1;
-        associationContext.newPlayChecked = (c.switches >> 2) & 1;
-        associationContext.openParentChecked = (c.switches >> 3) & 1;
-        associationContext.openCommand = OpenCommandForExecMethod(c.execMethod);
-        // Removed and written again, as a registration run does: switched-off
-        // verbs of the previous round disappear.
-        ApplyAssociations({Ticked(L"kvv")}, {Ticked(L"kvv")}, &associationContext);
-        // Registry order of sub-keys is by name here; compare as sets.
-        auto verbs = SubKeys(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell");
-        std::sort(verbs.begin(), verbs.end());
-        auto expected = c.verbs;
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(verbs, expected) << "switches " << c.switches;
-        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell\\Open\\Command", nullptr),
-                  L"\"C:\\Program Files\\Korvane Player\\Tovrix.exe\" " + std::wstring(c.openTail));
+        AssociationContext& a = associationContext;
+        a.addPlayChecked = c.switches & 1;
+        a.addOnlyChecked = (c.switches >> 1) & 1;
+        a.newPlayChecked = (c.switches >> 2) & 1;
+        a.openParentChecked = (c.switches >> 3) & 1;
+        a.openCommand = OpenCommandForExecMethod(c.method);
+        // Removed and written again, as a registration run does: verbs
+        // switched off since the previous round disappear.
+        Apply({Ticked(L"kvv")}, {Ticked(L"kvv")});
+        EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell"), c.verbs) << "switches " << c.switches;
+        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell\\Open\\Command", nullptr), kClient + c.openTail);
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+            EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvv", view), L"Korvane kvv File");
     }
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell\\Play", nullptr), L"&Play in Korvane Player");
 }
@@ -113,78 +83,48 @@ TEST_F(Applier, VerbSwitchesAndExecutionMethodChooseTheVerbs)
 TEST_F(Applier, UntickedEntriesAreLeftAloneAndUnusableOnesRefused)
 {
     OwnType(L"kvu");
-    ApplyAssociations({}, {Ticked(L"kvu")}, &associationContext);
+    trees_.Add(HKEY_CLASSES_ROOT, L"Korvane kvu");
+    Apply({}, {Ticked(L"kvu")});
     const std::wstring before = Snapshot(HKEY_CLASSES_ROOT, L"Korvane kvu File");
     FileTypeEntry unticked = Ticked(L"kvu");
     unticked.flags = 0;
     unticked.description = L"changed";
-    ApplyAssociations({}, {unticked}, &associationContext);
+    Apply({Ticked(L"kvu\\x")}, {unticked, Ticked(L"kvu\\x"), Ticked(L"")});
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, L"Korvane kvu File"), before);
-
-    Own(HKEY_CLASSES_ROOT, L"Korvane kvu");
-    ApplyAssociations({Ticked(L"kvu\\x")}, {Ticked(L"kvu\\x"), Ticked(L"")}, &associationContext);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvu"));
     EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvu\\x"), kMissing);
-    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, L"Korvane kvu File"), before);
 }
 
-TEST_F(Applier, AudioCdCommandOfAnotherProgramIsKeptInTheBackup)
+TEST_F(Applier, AudioCdCommandOfAnotherProgramStaysInTheBackup)
 {
     const wchar_t other[] = L"%ProgramFiles%\\Other\\cd.exe \"%L\"";
     PutValue(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, REG_EXPAND_SZ, other, sizeof(other));
-    PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play", nullptr, L"Play with Other");
-    const std::wstring ours = L"\"C:\\Program Files\\Korvane Player\\Tovrix.exe\" \"/open\" \"%L\" \"/play\"";
-
-    ApplyAssociations({}, {kAudioCd}, &associationContext);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), ours);
+    Apply({}, {kAudioCd});
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), kClient + L"\"/open\" \"%L\" \"/play\"");
+    Apply({kAudioCd}, {kAudioCd});  // a second registration run: still the other program's command
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, kBackup), other);
-
-    // A second registration run removes and writes again: the other
-    // program's command stays in the backup, never the player's own.
-    ApplyAssociations({kAudioCd}, {kAudioCd}, &associationContext);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, kBackup), other);
-
-    ApplyAssociations({kAudioCd}, {}, &associationContext);
+    Apply({kAudioCd}, {});
     DWORD type = 0;
     std::vector<BYTE> bytes;
     ASSERT_TRUE(GetRaw(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, type, bytes));
     EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), other);
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, kBackup), kMissing);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play", nullptr), L"Play with Other");
 }
 
-TEST_F(Applier, AudioCdWithoutAPreviousCommandIsTakenAwayAgain)
+TEST_F(Applier, AudioCdWithoutAnEarlierCommandIsTakenAwayAgain)
 {
-    // Nothing there before: removing leaves no command of ours behind, and
-    // the parent keys stay.
-    ApplyAssociations({}, {kAudioCd}, &associationContext);
-    EXPECT_NE(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), kMissing);
-    ApplyAssociations({kAudioCd}, {}, &associationContext);
+    Apply({}, {kAudioCd});  // nothing there before
+    Apply({kAudioCd}, {});
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAudioCommand));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play")) << "parent keys stay";
 
-    // An empty key there before: the backup remembers "nothing".
-    PutString(HKEY_CLASSES_ROOT, kAudioCommand, L"Other", L"kept");
-    ApplyAssociations({}, {kAudioCd}, &associationContext);
+    PutString(HKEY_CLASSES_ROOT, kAudioCommand, L"Other", L"kept");  // a key without a command
+    Apply({}, {kAudioCd});
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, kBackup), L"");
-    ApplyAssociations({kAudioCd}, {}, &associationContext);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), kMissing);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, L"Other"), L"kept");
-}
-
-TEST_F(Applier, FolderVerbLeavesOtherFolderVerbsAlone)
-{
-    Own(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb");
-    PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb\\command", nullptr, L"other.exe \"%1\"");
-    const std::wstring before = Snapshot(HKEY_CLASSES_ROOT, L"Folder");
-
-    ApplyAssociations({}, {kFolder}, &associationContext);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen", nullptr), L"Play in &Korvane Player");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", nullptr),
-              L"\"C:\\Program Files\\Korvane Player\\Tovrix.exe\" \"/open\" \"%1\" \"/play\"");
-    ApplyAssociations({kFolder}, {}, &associationContext);
-    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, L"Folder"), before);
+    Apply({kAudioCd}, {});
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, kAudioCommand),
+              L"[AudioCD\\shell\\play\\command]\n  \"Other\" 1 107.0.101.0.112.0.116.0.0.0.\n");
 }
 
 TEST_F(Applier, NothingIsLostOverTwoRegistrationsAndARemoval)
@@ -196,9 +136,7 @@ TEST_F(Applier, NothingIsLostOverTwoRegistrationsAndARemoval)
     PutString(HKEY_CLASSES_ROOT, L".kvn2\\OpenWithProgids", L"Other.Music", L"");
     const wchar_t otherCd[] = L"\"C:\\Other\\cd.exe\" \"%L\"";
     PutValue(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, REG_EXPAND_SZ, otherCd, sizeof(otherCd));
-    Own(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb");
     PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb\\command", nullptr, L"other.exe");
-
     auto snapshot = [] {
         std::wstring s;
         for (const wchar_t* key : {L".kvn1", L".kvn2", L".kvn3", L"Korvane kvn1 File", L"Korvane kvn2 File",
@@ -212,33 +150,25 @@ TEST_F(Applier, NothingIsLostOverTwoRegistrationsAndARemoval)
     for (int run = 0; run < 2; ++run) {
         FileTypeList current;
         DiscoverAssociatedTypes(current);
-        FileTypeEntry audio = kAudioCd, folder = kFolder;
-        if (IsTypeAssociated(audio)) current.push_back(kAudioCd);
-        if (IsTypeAssociated(folder)) current.push_back(kFolder);
+        for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {
+            FileTypeEntry probe = pseudo;
+            if (IsTypeAssociated(probe)) current.push_back(pseudo);
+        }
         EXPECT_EQ(current.size(), run == 0 ? 0u : 5u);
-        ApplyAssociations(current, wanted, &associationContext);
+        Apply(current, wanted);
     }
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvn1", nullptr), L"Other.Sound");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, kBackup), otherCd);
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen", nullptr), L"Play in &Korvane Player");
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", nullptr),
+              kClient + L"\"/open\" \"%1\" \"/play\"");
 
-    ApplyAssociations(wanted, {}, &associationContext);
+    Apply(wanted, {});
     EXPECT_EQ(snapshot(), before);
-    // The capability record's keys are left, empty.
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})  // the capability record's keys are left, empty
         EXPECT_EQ(Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view),
                   L"[Software\\Ostrafen]\n[Software\\Ostrafen\\Korvane Player]\n"
                   L"[Software\\Ostrafen\\Korvane Player\\Capabilities]\n"
                   L"[Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations]\n");
-}
-
-TEST_F(Applier, AnOlderBackupOnAnExtensionKeyGivesTheOwnerBack)
-{
-    OwnType(L"kvb");
-    PutString(HKEY_CLASSES_ROOT, L".kvb", nullptr, L"Korvane kvb File");
-    PutString(HKEY_CLASSES_ROOT, L".kvb", kBackup, L"Other.Old");
-    ApplyAssociations({}, {Ticked(L"kvb")}, &associationContext);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvb", nullptr), L"Other.Old");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvb", kBackup), kMissing);
 }
 
 // The written verbs run the installed client with exactly their switches.
@@ -246,21 +176,20 @@ TEST_F(Applier, ShellRunsTheClientWithEachVerbsSwitches)
 {
     OwnType(L"mp3");
     const std::wstring client = InstallDir() + L"\\Tovrix.exe";
-    ASSERT_NE(GetFileAttributesW(client.c_str()), INVALID_FILE_ATTRIBUTES);
     wcscpy_s(clientExePathBuffer, kPathChars, client.c_str());
     associationContext.openCommand = OpenCommandForExecMethod(0);
-    ApplyAssociations({}, {Ticked(L"mp3")}, &associationContext);
+    Apply({}, {Ticked(L"mp3")});
 
     TempFolder folder;
     const std::wstring song = folder.File(L"My Song.mp3");
     WriteTextFile(song, L"not really music");
     const std::wstring log = InstallDir() + L"\\Tovrix.log";
-    struct { const wchar_t* verb; const wchar_t* switches; } cases[] = {
-        {L"Open", L"\"/dopen\" \"%ls\" \"/play\""},
-        {L"Play", L"\"/addopen\" \"%ls\" \"/play\""},
-        {L"Add", L"\"/add\" \"%ls\""},
-        {L"OpenNew", L"\"/open\" \"%ls\" \"/play\""},
-        {L"OpenCurrentFolder", L"\"/addopenparent\" \"%ls\" \"/play\""},
+    const struct { const wchar_t* verb; std::wstring switches; } cases[] = {
+        {L"Open", L"\"/dopen\" \"" + song + L"\" \"/play\""},
+        {L"Play", L"\"/addopen\" \"" + song + L"\" \"/play\""},
+        {L"Add", L"\"/add\" \"" + song + L"\""},
+        {L"OpenNew", L"\"/open\" \"" + song + L"\" \"/play\""},
+        {L"OpenCurrentFolder", L"\"/addopenparent\" \"" + song + L"\" \"/play\""},
     };
     for (const auto& c : cases) {
         DeleteFileW(log.c_str());
@@ -270,15 +199,10 @@ TEST_F(Applier, ShellRunsTheClientWithEachVerbsSwitches)
         info.lpClass = L"Korvane mp3 File";
         info.lpVerb = c.verb;
         info.lpFile = song.c_str();
-        info.nShow = SW_HIDE;
-        ASSERT_TRUE(ShellExecuteExW(&info)) << "verb " << testing::PrintToString(std::wstring(c.verb));
-        ASSERT_NE(info.hProcess, nullptr);
+        ASSERT_TRUE(ShellExecuteExW(&info) && info.hProcess) << testing::PrintToString(std::wstring(c.verb));
         WaitForSingleObject(info.hProcess, 30000);
         CloseHandle(info.hProcess);
-        wchar_t expected[2048];
-        swprintf(expected, 2048, (L"\"%ls\" " + std::wstring(c.switches)).c_str(), client.c_str(), song.c_str());
-        std::wstring line = ReadTextFileUtf8(log);
-        EXPECT_EQ(line, std::wstring(expected) + L"\r\n") << "verb " << testing::PrintToString(std::wstring(c.verb));
+        EXPECT_EQ(ReadTextFileUtf8(log), L"\"" + client + L"\" " + c.switches + L"\r\n");
     }
     DeleteFileW(log.c_str());
 }

@@ -1,7 +1,8 @@
 #include "support.h"
 
 #include <shellapi.h>
-#include <shlwapi.h>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -9,119 +10,12 @@
 
 namespace {
 
-int g_folderCounter = 0;
+int g_counter = 0;
 
-std::wstring Escape(const std::vector<BYTE>& bytes)
+std::wstring Unique(const wchar_t* prefix)
 {
-    std::wstring out;
-    wchar_t hex[4];
-    for (BYTE b : bytes) {
-        swprintf(hex, 4, L"%02x", b);
-        out += hex;
-    }
-    return out;
+    return prefix + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++g_counter);
 }
-
-void DumpKey(HKEY key, const std::wstring& name, std::wstring& out)
-{
-    out += L"[" + name + L"]\n";
-    std::vector<std::wstring> lines;
-    for (DWORD i = 0;; ++i) {
-        wchar_t valueName[16384];
-        DWORD nameLength = 16384, type = 0, size = 0;
-        if (RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) break;
-        std::vector<BYTE> data(size);
-        nameLength = 16384;
-        RegEnumValueW(key, i, valueName, &nameLength, nullptr, &type, data.data(), &size);
-        data.resize(size);
-        lines.push_back(L"  \"" + std::wstring(valueName) + L"\" " + std::to_wstring(type) + L" " + Escape(data) + L"\n");
-    }
-    std::sort(lines.begin(), lines.end());
-    for (const auto& line : lines) out += line;
-    std::vector<std::wstring> names;
-    for (DWORD i = 0;; ++i) {
-        wchar_t sub[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(key, i, sub, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.push_back(sub);
-    }
-    std::sort(names.begin(), names.end());
-    for (const auto& sub : names) {
-        HKEY child;
-        if (RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-        DumpKey(child, name + L"\\" + sub, out);
-        RegCloseKey(child);
-    }
-}
-
-} // namespace
-
-TempFolder::TempFolder()
-{
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    path_ = std::wstring(base) + L"korvane-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++g_folderCounter);
-    CreateDirectoryW(path_.c_str(), nullptr);
-}
-
-TempFolder::~TempFolder()
-{
-    std::wstring from = path_ + std::wstring(L"\0\0", 2);
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
-}
-
-void WriteTextFile(const std::wstring& path, const std::wstring& text)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    const WORD bom = 0xFEFF;  // UTF-16, as the profile functions read non-ASCII text best
-    DWORD written;
-    WriteFile(file, &bom, sizeof(bom), &written, nullptr);
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t)), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::wstring ReadTextFileUtf8(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return L"";
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    std::wstring text(bytes.size(), L'\0');
-    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read), &text[0], static_cast<int>(text.size()));
-    text.resize(n > 0 ? n : 0);
-    return text;
-}
-
-std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key)
-{
-    wchar_t value[4096];
-    GetPrivateProfileStringW(section, key, kMissing, value, 4096, path.c_str());
-    return value;
-}
-
-namespace { void DeleteTree(HKEY root, const std::wstring& key, REGSAM view); }
-
-ScopedTree::ScopedTree(HKEY root, std::wstring key, REGSAM view) : root_(root), key_(std::move(key)), view_(view)
-{
-    Delete();
-}
-
-ScopedTree::~ScopedTree() { Delete(); }
-
-void ScopedTree::Delete() const { DeleteTree(root_, key_, view_); }
-
-namespace {
-
-int g_savedCounter = 0;
 
 void DeleteTree(HKEY root, const std::wstring& key, REGSAM view)
 {
@@ -147,18 +41,90 @@ bool CopyTree(HKEY fromRoot, const std::wstring& from, REGSAM fromView, HKEY toR
     return ok;
 }
 
+void DumpKey(HKEY key, const std::wstring& name, std::wstring& out)
+{
+    out += L"[" + name + L"]\n";
+    std::vector<std::wstring> lines;
+    std::vector<wchar_t> valueName(16384);
+    std::vector<BYTE> data(1 << 20);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = 16384, type = 0, size = static_cast<DWORD>(data.size());
+        if (RegEnumValueW(key, i, valueName.data(), &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
+            break;
+        std::wstring line = L"  \"" + std::wstring(valueName.data()) + L"\" " + std::to_wstring(type) + L" ";
+        for (DWORD b = 0; b < size; ++b) line += std::to_wstring(data[b]) + L".";
+        lines.push_back(line + L"\n");
+    }
+    std::sort(lines.begin(), lines.end());
+    for (const auto& line : lines) out += line;
+    for (const auto& sub : SubKeys(key, L"")) {
+        HKEY child;
+        if (RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
+        DumpKey(child, name + L"\\" + sub, out);
+        RegCloseKey(child);
+    }
+}
+
 } // namespace
+
+TempFolder::TempFolder()
+{
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    path_ = base + Unique(L"korvane-test-");
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder()
+{
+    std::wstring from = path_ + std::wstring(L"\0\0", 2);
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+}
+
+void WriteTextFile(const std::wstring& path, const std::wstring& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const std::wstring withBom = L"\xFEFF" + text;
+    DWORD written;
+    WriteFile(file, withBom.data(), static_cast<DWORD>(withBom.size() * sizeof(wchar_t)), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::wstring ReadTextFileUtf8(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return L"";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    std::wstring text(bytes.size(), L'\0');
+    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read), &text[0], static_cast<int>(text.size()));
+    text.resize(n > 0 ? n : 0);
+    return text;
+}
+
+std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key)
+{
+    wchar_t value[4096];
+    GetPrivateProfileStringW(section, key, kMissing, value, 4096, path.c_str());
+    return value;
+}
 
 PreservedTree::PreservedTree(HKEY root, std::wstring key, REGSAM view) : root_(root), key_(std::move(key)), view_(view)
 {
-    if (!KeyExists(root_, key_, view_)) return;
-    saved_ = L"Software\\KorvaneTests\\Saved\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-             std::to_wstring(++g_savedCounter);
-    DeleteTree(HKEY_CURRENT_USER, saved_, 0);
-    if (!CopyTree(root_, key_, view_, HKEY_CURRENT_USER, saved_, 0)) {
-        ADD_FAILURE() << "could not save a key aside";
-        saved_.clear();
-        return;
+    if (KeyExists(root_, key_, view_)) {
+        saved_ = L"Software\\KorvaneTests\\Saved\\" + Unique(L"");
+        if (!CopyTree(root_, key_, view_, HKEY_CURRENT_USER, saved_, 0)) {
+            ADD_FAILURE() << "could not save a key aside";
+            saved_.clear();
+        }
     }
     DeleteTree(root_, key_, view_);
 }
@@ -224,13 +190,13 @@ std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& key, REGSAM vie
     std::vector<std::wstring> names;
     HKEY handle;
     if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return names;
-    for (DWORD i = 0;; ++i) {
-        wchar_t name[256];
-        DWORD length = 256;
-        if (RegEnumKeyExW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    wchar_t name[256];
+    for (DWORD i = 0, length = 256; RegEnumKeyExW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+                                    ERROR_SUCCESS;
+         ++i, length = 256)
         names.push_back(name);
-    }
     RegCloseKey(handle);
+    std::sort(names.begin(), names.end());
     return names;
 }
 
@@ -275,10 +241,10 @@ std::wstring BesideTests(const wchar_t* name)
 
 std::wstring InstallDir()
 {
-    wchar_t dir[kPathChars];
-    DWORD n = GetEnvironmentVariableW(L"KORVANE_INSTALL_DIR", dir, kPathChars);
-    std::wstring path(dir, n < static_cast<DWORD>(kPathChars) ? n : 0);
-    for (auto& c : path) if (c == L'/') c = L'\\';
+    wchar_t dir[kPathChars] = L"";
+    GetEnvironmentVariableW(L"KORVANE_INSTALL_DIR", dir, kPathChars);
+    std::wstring path(dir);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 
@@ -304,8 +270,8 @@ DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs)
     return code;
 }
 
-DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeoutMs)
+DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments)
 {
     PROCESS_INFORMATION process = StartProcess(exe, arguments);
-    return WaitExit(process, timeoutMs);
+    return WaitExit(process);
 }

@@ -1,10 +1,11 @@
-// Helpers shared by the tests: scratch files, registry set-up and clean-up,
-// and a guard that puts the process-wide state back after a test.
+// Helpers shared by the tests: scratch files, registry set-up, clean-up and
+// snapshots, the process-wide state, and starting the installed tool.
 #ifndef KORVANE_TESTS_SUPPORT_H
 #define KORVANE_TESTS_SUPPORT_H
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@
 
 constexpr wchar_t kMissing[] = L"<missing>";
 
-// A settings file in a folder of its own, deleted with the folder.
+// A scratch folder, deleted with everything in it.
 class TempFolder {
 public:
     TempFolder();
@@ -25,29 +26,12 @@ private:
     std::wstring path_;
 };
 
-void WriteTextFile(const std::wstring& path, const std::wstring& text);
+void WriteTextFile(const std::wstring& path, const std::wstring& text);  // UTF-16 with BOM
 std::wstring ReadTextFileUtf8(const std::wstring& path);
-std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key);
+std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key);  // or kMissing
 
-// Deletes root\key with everything below it in the given view, on entry
-// (leftovers of an aborted run) and on exit.
-class ScopedTree {
-public:
-    ScopedTree(HKEY root, std::wstring key, REGSAM view = 0);
-    ~ScopedTree();
-    ScopedTree(const ScopedTree&) = delete;
-    ScopedTree& operator=(const ScopedTree&) = delete;
-
-private:
-    void Delete() const;
-    HKEY root_;
-    std::wstring key_;
-    REGSAM view_;
-};
-
-// Moves root\key (in one view) aside for the length of a test and puts it
-// back afterwards exactly as it was, so that a test may own keys that the
-// prefix already holds (HKCR\AudioCD, the player's own record).
+// Moves root\key (in one view) aside for the length of a test, so that the
+// test starts without it, and puts it back exactly as it was afterwards.
 class PreservedTree {
 public:
     PreservedTree(HKEY root, std::wstring key, REGSAM view = 0);
@@ -62,22 +46,28 @@ private:
     std::wstring saved_;  // below HKCU; empty when the key did not exist
 };
 
+// Several preserved keys at once.
+struct PreservedTrees {
+    std::vector<std::unique_ptr<PreservedTree>> trees;
+    void Add(HKEY root, const std::wstring& key, REGSAM view = 0)
+    {
+        trees.push_back(std::make_unique<PreservedTree>(root, key, view));
+    }
+};
+
 void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD size,
               REGSAM view = 0);
 void PutString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, REGSAM view = 0);
-// The value's text, or kMissing.
-std::wstring GetString(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view = 0);
-// The value's type and bytes; false when missing.
+std::wstring GetString(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view = 0);  // or kMissing
 bool GetRaw(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& bytes,
             REGSAM view = 0);
 bool KeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
-// Names of the direct sub-keys, in registry order.
-std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& key, REGSAM view = 0);
-// A text dump of a key and everything below it (names, types, data), for
-// before/after comparisons; empty when the key is missing.
+std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& key, REGSAM view = 0);  // sorted
+// Names, types and data of a key and everything below it, sorted, as text.
 std::wstring Snapshot(HKEY root, const std::wstring& key, REGSAM view = 0);
 
-// Puts settingsPath, the context, the view flag and the descriptions back.
+// Puts settingsPath, the context, the view flag, the descriptions and
+// g_fileTypes back after a test.
 class ProcessStateGuard {
 public:
     ProcessStateGuard();
@@ -91,20 +81,13 @@ private:
     FileTypeList fileTypes_;
 };
 
-// Sets the process-wide state up as start-up does for a tool living in
-// this test's folder (resource module, paths, view flag).
+// The start-up of the tool for a tool living beside the test program.
 void StartUpLikeTheTool();
 
-// A file beside the test program (test data, the fixture module).
-std::wstring BesideTests(const wchar_t* name);
-
-// The folder holding the installed tool (KORVANE_INSTALL_DIR).
-std::wstring InstallDir();
-// Starts a program with arguments; the caller waits with WaitExit.
+std::wstring BesideTests(const wchar_t* name);  // test data, the fixture module
+std::wstring InstallDir();                      // the installed tool (KORVANE_INSTALL_DIR)
 PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments);
-// Waits for the process, closes its handles and returns its exit code.
-DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs = 60000);
-// Runs a program with arguments and waits; returns its exit code.
-DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments, DWORD timeoutMs = 60000);
+DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs = 60000);  // closes the handles
+DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments);
 
 #endif

@@ -23,26 +23,38 @@ namespace {
 
 const DWORD kSelf = GetCurrentProcessId();
 
-// Opens a dialog here while script drives it from another thread.
-INT_PTR RunDriven(const std::function<INT_PTR()>& open, const std::function<void()>& script)
+// Opens a dialog on this thread while script drives the dialog with the
+// given mark from another thread.
+INT_PTR RunDriven(const std::function<INT_PTR()>& open, int mark, const std::function<void(HWND)>& script)
 {
-    std::thread driver(script);
+    std::thread driver([&] {
+        HWND dialog = WaitForDialog(kSelf, mark);
+        EXPECT_NE(dialog, nullptr);
+        if (dialog) script(dialog);
+    });
     const INT_PTR result = open();
     driver.join();
     return result;
 }
 
-INT_PTR OpenDialog(int templateId, DLGPROC procedure, LPARAM parameter = 0)
+INT_PTR Open(int templateId, DLGPROC procedure, LPARAM parameter = 0)
 {
     return DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(templateId), nullptr, procedure, parameter);
 }
 
-void AnswerCancelQuestion(bool yes)
+void Answer(int button, int mark = kMessageBoxMark)
 {
-    HWND question = WaitForDialog(kSelf, kMessageBoxMark);
-    ASSERT_NE(question, nullptr);
-    Press(question, yes ? IDYES : IDNO);
-    WaitGone(question);
+    HWND dialog = WaitForDialog(kSelf, mark);
+    ASSERT_NE(dialog, nullptr);
+    Press(dialog, button);
+    WaitGone(dialog);
+}
+
+std::wstring Text(HWND dialog, int id)
+{
+    wchar_t text[kPathChars];
+    GetDlgItemTextW(dialog, id, text, kPathChars);
+    return text;
 }
 
 class Dialogs : public testing::Test {
@@ -58,158 +70,97 @@ protected:
     TempFolder folder_;
 };
 
-std::wstring Text(HWND dialog, int id)
+TEST_F(Dialogs, MainDialogShowsTheMethodAndSavesTheChoicesOnConfirm)
 {
-    wchar_t text[kPathChars];
-    GetDlgItemTextW(dialog, id, text, kPathChars);
-    return text;
-}
-
-// --- Main dialog ---------------------------------------------------------------
-
-TEST_F(Dialogs, MainDialogShowsTheExecutionMethod)
-{
-    const struct { int method; int button; } cases[] = {
-        {0, IDC_EXEC_DOPEN}, {1, IDC_EXEC_ADD}, {2, IDC_EXEC_ADDOPEN}, {3, IDC_EXEC_OPEN},
-        {4, IDC_EXEC_ADDOPENPARENT}, {9, IDC_EXEC_ADDOPEN},
-    };
     const int buttons[] = {IDC_EXEC_DOPEN, IDC_EXEC_ADD, IDC_EXEC_ADDOPEN, IDC_EXEC_OPEN, IDC_EXEC_ADDOPENPARENT};
-    for (const auto& c : cases) {
-        associationContext.execMethod = c.method;
-        RunDriven([] { return OpenDialog(IDD_MAIN, MainDialogProc); }, [&] {
-            HWND main = WaitForDialog(kSelf, kMainDialogMark);
-            ASSERT_NE(main, nullptr);
-            for (int b : buttons) EXPECT_EQ(BoxChecked(main, b), b == c.button) << "method " << c.method << " button " << b;
+    for (int method : {0, 1, 2, 3, 4, 9}) {
+        associationContext.execMethod = method;
+        const INT_PTR result = RunDriven([] { return Open(IDD_MAIN, MainDialogProc); }, kMainDialogMark, [&](HWND main) {
+            for (int b = 0; b < 5; ++b) EXPECT_EQ(BoxChecked(main, buttons[b]), b == (method < 5 ? method : 2)) << method;
             Press(main, IDCANCEL);
-            AnswerCancelQuestion(true);
+            Answer(IDYES);
         });
+        EXPECT_EQ(result, 0);
     }
-}
-
-TEST_F(Dialogs, MainDialogConfirmCopiesAndSavesTheChoices)
-{
     AssociationContext& c = associationContext;
-    c.execMethod = 4;
     c.addPlayChecked = 0;
-    c.addOnlyChecked = c.newPlayChecked = c.openParentChecked = 1;
     c.folderSelected = 1;
-    c.audioCdSelected = 0;
-    const INT_PTR result = RunDriven([] { return OpenDialog(IDD_MAIN, MainDialogProc); }, [] {
-        HWND main = WaitForDialog(kSelf, kMainDialogMark);
-        ASSERT_NE(main, nullptr);
+    const INT_PTR result = RunDriven([] { return Open(IDD_MAIN, MainDialogProc); }, kMainDialogMark, [](HWND main) {
         EXPECT_FALSE(BoxChecked(main, IDC_VERB_PLAY));
-        EXPECT_TRUE(BoxChecked(main, IDC_VERB_ADD));
         EXPECT_TRUE(BoxChecked(main, IDC_FOLDER_VERB));
-        EXPECT_FALSE(BoxChecked(main, IDC_AUDIOCD));
         Press(main, IDC_EXEC_OPEN);
         SetBox(main, IDC_VERB_PLAY, true);
         SetBox(main, IDC_VERB_ADD, false);
-        SetBox(main, IDC_VERB_OPENNEW, false);
         SetBox(main, IDC_FOLDER_VERB, false);
         SetBox(main, IDC_AUDIOCD, true);
         Press(main, IDOK);
     });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(c.execMethod, 3);
-    EXPECT_EQ(c.addPlayChecked, 1);
-    EXPECT_EQ(c.addOnlyChecked, 0);
-    EXPECT_EQ(c.newPlayChecked, 0);
-    EXPECT_EQ(c.openParentChecked, 1);
-    EXPECT_EQ(c.folderSelected, 0);
-    EXPECT_EQ(c.audioCdSelected, 1);
+    EXPECT_EQ(c.addPlayChecked + 2 * c.addOnlyChecked + 4 * c.folderSelected + 8 * c.audioCdSelected, 1 + 8);
     EXPECT_EQ(IniString(settingsPath, L"Association", L"AddPlayChecked"), L"TRUE");
     EXPECT_EQ(IniString(settingsPath, L"Association", L"AddOnlyChecked"), L"FALSE");
-    EXPECT_EQ(IniString(settingsPath, L"Association", L"NewPlayChecked"), L"FALSE");
     EXPECT_EQ(IniString(settingsPath, L"Preference", L"ExecMethod"), L"3");
-    EXPECT_EQ(IniString(settingsPath, L"Association", L"AudioCdChecked"), kMissing);
 }
 
-TEST_F(Dialogs, MainDialogCancelAsksFirstAndLeaveButtonEndsWithTwo)
+TEST_F(Dialogs, MainDialogCancelAsksFirstAndTheLeaveButtonEndsWithTwo)
 {
     associationContext.execMethod = 1;
-    INT_PTR result = RunDriven([] { return OpenDialog(IDD_MAIN, MainDialogProc); }, [] {
-        HWND main = WaitForDialog(kSelf, kMainDialogMark);
-        ASSERT_NE(main, nullptr);
+    INT_PTR result = RunDriven([] { return Open(IDD_MAIN, MainDialogProc); }, kMainDialogMark, [](HWND main) {
         Press(main, IDC_EXEC_DOPEN);
         Press(main, IDCANCEL);
-        AnswerCancelQuestion(false);
+        Answer(IDNO);
         EXPECT_TRUE(IsWindowVisible(main));
         EXPECT_TRUE(BoxChecked(main, IDC_EXEC_DOPEN)) << "No keeps every choice on screen";
         Press(main, IDCANCEL);
-        AnswerCancelQuestion(true);
+        Answer(IDYES);
     });
     EXPECT_EQ(result, 0);
     EXPECT_EQ(associationContext.execMethod, 1);
-    EXPECT_EQ(GetFileAttributesW(settingsPath), INVALID_FILE_ATTRIBUTES) << "cancel saves nothing";
+    EXPECT_EQ(GetFileAttributesW(settingsPath), INVALID_FILE_ATTRIBUTES) << "a cancel saves nothing";
 
-    result = RunDriven([] { return OpenDialog(IDD_MAIN, MainDialogProc); }, [] {
-        HWND main = WaitForDialog(kSelf, kMainDialogMark);
-        ASSERT_NE(main, nullptr);
-        Press(main, IDC_OK_AND_LEAVE);
-    });
+    result = RunDriven([] { return Open(IDD_MAIN, MainDialogProc); }, kMainDialogMark,
+                       [](HWND main) { Press(main, IDC_OK_AND_LEAVE); });
     EXPECT_EQ(result, 2);
     EXPECT_EQ(IniString(settingsPath, L"Preference", L"ExecMethod"), L"1");
 }
 
-// --- File types dialog ---------------------------------------------------------
-
 FileTypeList SomeTypes()
 {
-    return {{L"wav", L"Wave", resourceModulePath, -109, FT_ASSOCIATED},
-            {L"mp3", L"Mpeg", resourceModulePath, -107, 0u},
-            {L"ogg", L"Ogg", L"C:\\missing.dll", -3, 0u},
-            {L"kvx", L"Own", BesideTests(L"testdata\\wav.ico"), 0, FT_ASSOCIATED}};
+    return {{L"wav", L"Wave", resourceModulePath, -109, FT_ASSOCIATED}, {L"mp3", L"Mpeg", resourceModulePath, -107, 0u},
+            {L"ogg", L"Ogg", L"C:\\missing.dll", -3, 0u}, {L"kvx", L"Own", BesideTests(L"testdata\\wav.ico"), 0, FT_ASSOCIATED}};
 }
 
-std::vector<std::wstring> ExtensionsOf(const FileTypeList& list)
+std::vector<std::wstring> Ticks(const FileTypeList& list)
 {
     std::vector<std::wstring> names;
     for (const auto& e : list) names.push_back(e.extension + ((e.flags & FT_ASSOCIATED) ? L"+" : L"-"));
     return names;
 }
 
-TEST_F(Dialogs, FileTypesTicksBecomeTheAssociatedFlag)
+INT_PTR RunFileTypes(const std::function<void(HWND types, HWND list)>& script)
+{
+    return RunDriven([] { return Open(IDD_FILETYPES, FileTypesDialogProc); }, kFileTypesDialogMark,
+                     [&](HWND types) { script(types, GetDlgItem(types, IDC_TYPE_LIST)); });
+}
+
+TEST_F(Dialogs, FileTypesTicksAddAndRemoveAndBackKeepsThem)
 {
     g_fileTypes = SomeTypes();
-    const INT_PTR result = RunDriven([] { return OpenDialog(IDD_FILETYPES, FileTypesDialogProc); }, [] {
-        HWND types = WaitForDialog(kSelf, kFileTypesDialogMark);
-        ASSERT_NE(types, nullptr);
-        HWND list = GetDlgItem(types, IDC_TYPE_LIST);
-        ASSERT_EQ(ItemCount(list), 4);
-        // Sorted by extension: kvx, mp3, ogg, wav.
+    const INT_PTR result = RunFileTypes([](HWND types, HWND list) {
+        ASSERT_EQ(ItemCount(list), 4);  // sorted by extension: kvx, mp3, ogg, wav
         EXPECT_TRUE(ItemChecked(list, 0));
         EXPECT_FALSE(ItemChecked(list, 1));
-        EXPECT_TRUE(ItemChecked(list, 3));
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
         Key(list, VK_SPACE);
         ASSERT_EQ(SelectByTyping(types, list, L"wa"), 3);
         Key(list, VK_SPACE);
-        Press(types, IDOK);
-    });
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(ExtensionsOf(g_fileTypes), (std::vector<std::wstring>{L"kvx+", L"mp3+", L"ogg-", L"wav-"}));
-    EXPECT_EQ(g_fileTypes[2].iconPath, L"C:\\missing.dll") << "an icon that does not load changes nothing";
-}
 
-TEST_F(Dialogs, FileTypesAddEditRemoveAndBack)
-{
-    g_fileTypes = SomeTypes();
-    const INT_PTR result = RunDriven([] { return OpenDialog(IDD_FILETYPES, FileTypesDialogProc); }, [] {
-        HWND types = WaitForDialog(kSelf, kFileTypesDialogMark);
-        ASSERT_NE(types, nullptr);
-        HWND list = GetDlgItem(types, IDC_TYPE_LIST);
-
-        // Add, then cancel the edit dialog: nothing changes.
+        Press(types, IDC_TYPE_ADD);  // add, then cancel the edit dialog: nothing changes
+        Answer(IDCANCEL, kEditDialogMark);
+        EXPECT_EQ(ItemCount(list), 4);
         Press(types, IDC_TYPE_ADD);
         HWND edit = WaitForDialog(kSelf, kEditDialogMark);
-        ASSERT_NE(edit, nullptr);
-        Press(edit, IDCANCEL);
-        WaitGone(edit);
-        EXPECT_EQ(ItemCount(list), 4);
-
-        // Add a new type: OK only with an extension.
-        Press(types, IDC_TYPE_ADD);
-        edit = WaitForDialog(kSelf, kEditDialogMark);
         ASSERT_NE(edit, nullptr);
         EXPECT_FALSE(Enabled(edit, IDOK));
         HWND extension = GetDlgItem(edit, IDC_EDIT_EXTENSION);
@@ -219,273 +170,188 @@ TEST_F(Dialogs, FileTypesAddEditRemoveAndBack)
         EXPECT_FALSE(Enabled(edit, IDOK));
         Type(extension, L".aac");
         Type(GetDlgItem(edit, IDC_EDIT_DESCRIPTION), L"Advanced Audio");
-        Press(edit, IDOK);
-        WaitGone(edit);
+        Answer(IDOK, kEditDialogMark);
         ASSERT_EQ(ItemCount(list), 5);
         EXPECT_TRUE(ItemChecked(list, 0)) << "a new type is ticked";
 
-        // Delete key removes the selected middle type; the next one moves up
-        // into the selection.
-        ASSERT_EQ(SelectByTyping(types, list, L"mp"), 2);
-        Key(list, VK_DELETE);
+        ASSERT_EQ(SelectByTyping(types, list, L"og"), 3);
+        Key(list, VK_DELETE);  // the Delete key removes like the button
         EXPECT_EQ(ItemCount(list), 4);
-        EXPECT_EQ(SelectedItem(list), 2);
-        // The Remove button on the last one leaves no selection.
-        ASSERT_EQ(SelectByTyping(types, list, L"wa"), 3);
-        Press(types, IDC_TYPE_REMOVE);
+        EXPECT_EQ(SelectedItem(list), 3) << "the next type moves up into the selection";
+        Press(types, IDC_TYPE_REMOVE);  // the last one: no selection is left
         Sleep(200);
         EXPECT_EQ(ItemCount(list), 3);
         EXPECT_EQ(SelectedItem(list), -1);
         Press(types, IDC_TYPES_BACK);
     });
     EXPECT_EQ(result, 2);
-    ASSERT_EQ(ExtensionsOf(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx+", L"ogg-"}));
+    ASSERT_EQ(Ticks(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx+", L"mp3+"}));
     EXPECT_EQ(g_fileTypes[0].description, L"Advanced Audio");
     EXPECT_EQ(g_fileTypes[0].iconPath, resourceModulePath);
     EXPECT_EQ(g_fileTypes[0].iconId, -101);
+
+    EXPECT_EQ(RunFileTypes([](HWND types, HWND) { Press(types, IDOK); }), 1);  // opened again: the same list
+    EXPECT_EQ(Ticks(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx+", L"mp3+"}));
 }
 
 TEST_F(Dialogs, FileTypesDoubleClickEditsAndCancelChangesNothing)
 {
     g_fileTypes = SomeTypes();
-    const FileTypeList before = g_fileTypes;
-    const INT_PTR result = RunDriven([] { return OpenDialog(IDD_FILETYPES, FileTypesDialogProc); }, [] {
-        HWND types = WaitForDialog(kSelf, kFileTypesDialogMark);
-        ASSERT_NE(types, nullptr);
-        HWND list = GetDlgItem(types, IDC_TYPE_LIST);
-        RECT item{};
-        item.left = LVIR_BOUNDS;
+    const INT_PTR result = RunFileTypes([](HWND types, HWND list) {
+        RECT item{LVIR_BOUNDS}, client{};
         ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item)));
-        // Below the last item: an empty area opens nothing.
-        RECT client{};
         GetClientRect(list, &client);
-        PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, client.bottom - 4));
-        Sleep(300);
-        EXPECT_EQ(WaitForDialog(kSelf, kEditDialogMark, 300), nullptr);
-        // On the mp3 item: its edit dialog, which changes the description.
+        PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, client.bottom - 4));  // empty area
+        EXPECT_EQ(WaitForDialog(kSelf, kEditDialogMark, 500), nullptr);
         PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(item.left + 30, (item.top + item.bottom) / 2));
         HWND edit = WaitForDialog(kSelf, kEditDialogMark);
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(Text(edit, IDC_EDIT_EXTENSION), L"mp3");
         SetText(edit, IDC_EDIT_DESCRIPTION, L"Changed");
-        Press(edit, IDOK);
-        WaitGone(edit);
+        Answer(IDOK, kEditDialogMark);
         Press(types, IDC_TYPE_REMOVE);
         Press(types, IDCANCEL);
-        AnswerCancelQuestion(false);
+        Answer(IDNO);
         EXPECT_TRUE(IsWindowVisible(types));
         Press(types, IDCANCEL);
-        AnswerCancelQuestion(true);
+        Answer(IDYES);
     });
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(ExtensionsOf(g_fileTypes), ExtensionsOf(before));
+    EXPECT_EQ(Ticks(g_fileTypes), Ticks(SomeTypes()));
     EXPECT_EQ(g_fileTypes[1].description, L"Mpeg");
 }
 
-// --- Edit dialog -----------------------------------------------------------------
-
-INT_PTR EditWith(FileTypeEntry& entry, const std::function<void(HWND)>& script)
+INT_PTR Edit(FileTypeEntry& entry, const std::function<void(HWND)>& script)
 {
-    return RunDriven([&] { return OpenDialog(IDD_FILETYPE_EDIT, FileTypeEditDialogProc, reinterpret_cast<LPARAM>(&entry)); },
-                     [&] {
-                         HWND edit = WaitForDialog(kSelf, kEditDialogMark);
-                         ASSERT_NE(edit, nullptr);
-                         script(edit);
-                     });
+    return RunDriven([&] { return Open(IDD_FILETYPE_EDIT, FileTypeEditDialogProc, reinterpret_cast<LPARAM>(&entry)); },
+                     kEditDialogMark, script);
 }
 
-TEST_F(Dialogs, EditDropsOneLeadingDotAndKeepsTheFlags)
+TEST_F(Dialogs, EditDropsOneLeadingDotAndLimitsTheExtension)
 {
-    const struct { const wchar_t* typed; const wchar_t* stored; } cases[] = {
-        {L".xyz", L"xyz"}, {L"..xyz", L".xyz"}, {L".", L""}, {L"tar.gz", L"tar.gz"}, {L"a b", L"a b"},
+    const struct { std::wstring typed; std::wstring stored; } cases[] = {
+        {L".xyz", L"xyz"}, {L"..xyz", L".xyz"}, {L".", L""}, {L"a b.c", L"a b.c"}, {std::wstring(300, L'e'), std::wstring(243, L'e')},
     };
     for (const auto& c : cases) {
         FileTypeEntry entry(L"old", L"d", resourceModulePath, -109, FT_ASSOCIATED);
-        const INT_PTR result = EditWith(entry, [&](HWND edit) {
-            SetText(edit, IDC_EDIT_EXTENSION, c.typed);
+        EXPECT_EQ(Edit(entry, [&](HWND edit) {
+            SetText(edit, IDC_EDIT_EXTENSION, L"");
+            Type(GetDlgItem(edit, IDC_EDIT_EXTENSION), c.typed);
             Press(edit, IDOK);
-        });
-        EXPECT_EQ(result, 1);
+        }), 1);
         EXPECT_EQ(entry.extension, c.stored);
         EXPECT_EQ(entry.flags, FT_ASSOCIATED);
         EXPECT_EQ(entry.iconId, -109);
     }
 }
 
-TEST_F(Dialogs, EditShowsTheShortPathAndStoresTheLongOne)
+TEST_F(Dialogs, EditShowsTheShortPathStoresTheLongOneAndCancelKeepsTheEntry)
 {
     const std::wstring icon = folder_.File(L"Some Long Icon Library.dll");
     ASSERT_TRUE(CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), icon.c_str(), FALSE));
-    wchar_t shortIcon[kPathChars];
+    wchar_t shortIcon[kPathChars], shortModule[kPathChars];
     GetShortPathNameW(icon.c_str(), shortIcon, kPathChars);
-    FileTypeEntry entry(L"kvy", L"Old", icon, -7, 0u);
-    EXPECT_EQ(EditWith(entry, [&](HWND edit) {
-        EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortIcon) + L",-7");
-        EXPECT_NE(SendDlgItemMessageW(edit, IDC_EDIT_ICON, STM_GETICON, 0, 0), 0);
-        Press(edit, IDOK);
-    }), 1);
-    EXPECT_EQ(entry.iconPath, icon);
-    EXPECT_EQ(entry.iconId, -7);
+    GetShortPathNameW(resourceModulePath, shortModule, kPathChars);
 
     FileTypeEntry fresh(L"");
-    EXPECT_EQ(EditWith(fresh, [&](HWND edit) {
-        wchar_t shortModule[kPathChars];
-        GetShortPathNameW(resourceModulePath, shortModule, kPathChars);
+    EXPECT_EQ(Edit(fresh, [&](HWND edit) {
         EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortModule) + L",-101");
+        EXPECT_NE(SendDlgItemMessageW(edit, IDC_EDIT_ICON, STM_GETICON, 0, 0), 0);
         SetText(edit, IDC_EDIT_EXTENSION, L"new");
         Press(edit, IDOK);
     }), 1);
     EXPECT_EQ(fresh.iconPath, resourceModulePath);
     EXPECT_EQ(fresh.iconId, -101);
 
-    // Cancel after picking another icon leaves the entry as it was.
     FileTypeEntry kept(L"kvz", L"Kept", icon, -7, 0u);
-    EXPECT_EQ(EditWith(kept, [&](HWND edit) {
+    EXPECT_EQ(Edit(kept, [&](HWND edit) {
+        EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortIcon) + L",-7");
         Press(edit, IDC_EDIT_CHANGE_ICON);
         HWND picker = WaitForDialog(kSelf, kPickerDialogMark);
         ASSERT_NE(picker, nullptr);
-        HWND list = GetDlgItem(picker, IDC_PICKER_LIST);
-        ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
-        ListView_SetItemState(list, 1, 0, LVIS_SELECTED);
-        Press(picker, IDOK);
-        WaitGone(picker);
+        ListView_SetItemState(GetDlgItem(picker, IDC_PICKER_LIST), -1, 0, LVIS_SELECTED);
+        Answer(IDOK, kPickerDialogMark);  // no selection: position 0, group 3
         EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortIcon) + L",-3");
         Press(edit, IDCANCEL);
     }), -1);
     EXPECT_EQ(kept.iconId, -7);
-    EXPECT_EQ(kept.description, L"Kept");
+    EXPECT_EQ(kept.iconPath, icon);
 }
 
-TEST_F(Dialogs, EditRefusesToTakeAnOverlongExtension)
-{
-    FileTypeEntry entry(L"old");
-    EditWith(entry, [&](HWND edit) {
-        Type(GetDlgItem(edit, IDC_EDIT_EXTENSION), std::wstring(300, L'e'));
-        Press(edit, IDOK);
-    });
-    EXPECT_EQ(entry.extension.size(), 243u) << "typing stops one past what a class name can hold";
-}
-
-// --- Icon picker -------------------------------------------------------------------
-
-struct PickerRun {
+struct Picked {
     bool changed;
     std::wstring path;
     int id;
 };
 
-PickerRun Pick(std::wstring path, int id, const std::function<void(HWND picker, HWND list)>& script)
+Picked Pick(std::wstring path, int id, const std::function<void(HWND picker, HWND list)>& script)
 {
-    PickerRun run{};
-    run.changed = RunDriven([&] { return static_cast<INT_PTR>(OpenIconPicker(nullptr, path, id)); }, [&] {
-        HWND picker = WaitForDialog(kSelf, kPickerDialogMark);
-        ASSERT_NE(picker, nullptr);
-        script(picker, GetDlgItem(picker, IDC_PICKER_LIST));
-    }) != 0;
-    run.path = path;
-    run.id = id;
-    return run;
+    Picked picked{};
+    picked.changed = RunDriven([&] { return static_cast<INT_PTR>(OpenIconPicker(nullptr, path, id)); }, kPickerDialogMark,
+                               [&](HWND picker) { script(picker, GetDlgItem(picker, IDC_PICKER_LIST)); }) != 0;
+    picked.path = path;
+    picked.id = id;
+    return picked;
 }
 
 TEST_F(Dialogs, PickerTurnsPositionsIntoResourceIds)
 {
     const std::wstring module = resourceModulePath;
-    const std::wstring ico = BesideTests(L"testdata\\wav.ico");
-    auto confirm = [](HWND picker, HWND) { Press(picker, IDOK); };
-
-    PickerRun run = Pick(module, -107, [](HWND picker, HWND list) {
-        EXPECT_EQ(ItemCount(list), 9);
-        EXPECT_EQ(SelectedItem(list), 5);
-        Press(picker, IDOK);
-    });
-    EXPECT_FALSE(run.changed);
-
-    run = Pick(module, 2, [](HWND picker, HWND list) {
-        EXPECT_EQ(SelectedItem(list), 2);
-        Press(picker, IDOK);
-    });
-    EXPECT_TRUE(run.changed);
-    EXPECT_EQ(run.id, -103);
-
-    run = Pick(ico, -5, [](HWND picker, HWND list) {
-        EXPECT_EQ(ItemCount(list), 1);
-        EXPECT_EQ(SelectedItem(list), 0);
-        Press(picker, IDOK);
-    });
-    EXPECT_TRUE(run.changed);
-    EXPECT_EQ(run.id, 0);
-
     std::wstring upper = module;
     CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
-    run = Pick(upper, -101, confirm);
-    EXPECT_FALSE(run.changed);
-    EXPECT_EQ(run.path, upper);
-
-    run = Pick(module, -104, [](HWND picker, HWND list) {
-        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);  // nothing selected: position 0
-        Press(picker, IDOK);
-    });
-    EXPECT_TRUE(run.changed);
-    EXPECT_EQ(run.id, -101);
-
-    run = Pick(L"C:\\missing.dll", -4, [](HWND picker, HWND list) {
-        EXPECT_EQ(ItemCount(list), 0);
-        Press(picker, IDOK);
-    });
-    EXPECT_TRUE(run.changed);
-    EXPECT_EQ(run.id, 0);
-
-    run = Pick(module, -104, [](HWND picker, HWND list) {
-        ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
-        Press(picker, IDCANCEL);
-    });
-    EXPECT_FALSE(run.changed);
-    EXPECT_EQ(run.id, -104);
-}
-
-// Chooses a file in the open-file dialog by typing its name.
-void ChooseFile(const std::wstring& name)
-{
-    HWND open = WaitForDialog(kSelf, kOpenFileDialogMark);
-    ASSERT_NE(open, nullptr);
-    SetText(open, kOpenFileDialogMark, name);
-    Press(open, IDOK);
-    WaitGone(open);
+    const struct { std::wstring path; int id; int items; int selected; bool changed; int result; } cases[] = {
+        {module, -107, 9, 5, false, -107},                      // unchanged
+        {module, 2, 9, 2, true, -103},                          // a position comes back as a resource id
+        {BesideTests(L"testdata\\wav.ico"), -5, 1, 0, true, 0},  // an .ico file is id 0
+        {upper, -101, 9, 0, false, -101},                       // the path compares ignoring case
+        {L"C:\\missing.dll", -4, 0, -1, true, 0},
+    };
+    for (const auto& c : cases) {
+        const Picked picked = Pick(c.path, c.id, [&](HWND picker, HWND list) {
+            EXPECT_EQ(ItemCount(list), c.items);
+            EXPECT_EQ(SelectedItem(list), c.selected);
+            Press(picker, IDOK);
+        });
+        EXPECT_EQ(picked.changed, c.changed) << testing::PrintToString(c.path) << c.id;
+        EXPECT_EQ(picked.id, c.result) << testing::PrintToString(c.path) << c.id;
+        EXPECT_EQ(picked.path, c.path);
+    }
 }
 
 TEST_F(Dialogs, PickerBrowseRemembersItsFolderAndRestoresTheCurrentOne)
 {
-    const std::wstring fixture = BesideTests(L"icon_fixture.dll");
     const std::wstring testdata = BesideTests(L"testdata");
+    CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), (testdata + L"\\fixture-copy.dll").c_str(), FALSE);
     SetCurrentDirectoryW(folder_.path().c_str());
-
-    PickerRun run = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
+    Picked picked = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
         Press(picker, IDC_PICKER_BROWSE);
-        ChooseFile(testdata + L"\\wav.ico");
+        HWND open = WaitForDialog(kSelf, kOpenFileDialogMark);
+        ASSERT_NE(open, nullptr);
+        SetText(open, kOpenFileDialogMark, testdata + L"\\wav.ico");
+        Answer(IDOK, kOpenFileDialogMark);
         EXPECT_EQ(Text(picker, IDC_PICKER_PATH), testdata + L"\\wav.ico");
         EXPECT_EQ(ItemCount(list), 1);
         Press(picker, IDCANCEL);
     });
-    EXPECT_FALSE(run.changed) << "cancel after browsing changes nothing";
-    EXPECT_EQ(run.path, resourceModulePath);
+    EXPECT_FALSE(picked.changed) << "cancel after browsing changes nothing";
+    EXPECT_EQ(picked.path, resourceModulePath);
 
-    wchar_t current[kPathChars];
-    GetCurrentDirectoryW(kPathChars, current);
-    EXPECT_EQ(std::wstring(current), folder_.path());
-
-    // The next browse opens in testdata: a bare file name is found there.
-    CopyFileW(fixture.c_str(), (testdata + L"\\fixture-copy.dll").c_str(), FALSE);
-    run = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
+    // The next browse opens where the last one chose: a bare name is found there.
+    picked = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
         Press(picker, IDC_PICKER_BROWSE);
-        ChooseFile(L"fixture-copy.dll");
+        HWND open = WaitForDialog(kSelf, kOpenFileDialogMark);
+        ASSERT_NE(open, nullptr);
+        SetText(open, kOpenFileDialogMark, L"fixture-copy.dll");
+        Answer(IDOK, kOpenFileDialogMark);
         EXPECT_EQ(ItemCount(list), 2);
         EXPECT_EQ(SelectedItem(list), 0) << "no group 1: the first icon";
         Press(picker, IDOK);
     });
     DeleteFileW((testdata + L"\\fixture-copy.dll").c_str());
-    EXPECT_TRUE(run.changed);
-    EXPECT_EQ(run.path, testdata + L"\\fixture-copy.dll");
-    EXPECT_EQ(run.id, -3);
+    EXPECT_TRUE(picked.changed);
+    EXPECT_EQ(picked.path, testdata + L"\\fixture-copy.dll");
+    EXPECT_EQ(picked.id, -3);
+    wchar_t current[kPathChars];
     GetCurrentDirectoryW(kPathChars, current);
     EXPECT_EQ(std::wstring(current), folder_.path());
 }

@@ -79,7 +79,6 @@ HICON IconModuleCache::Icon(const std::wstring& path, int32_t iconId)
     auto found = icons_.find({key, iconId});
     if (found != icons_.end()) return found->second.get();
     UniqueIcon icon = LoadTypeIcon(path.c_str(), iconId, this);
-    if (icon.get() == INVALID_HANDLE_VALUE) icon.release();
     HICON handle = icon.get();
     icons_.emplace(std::make_pair(std::move(key), iconId), std::move(icon));
     return handle;

@@ -11,12 +11,14 @@
 
 namespace {
 
-void Refuse(const wchar_t* what)
+// Unusable input is dropped quietly; the debugger hears why.
+int Refuse(const wchar_t* what)
 {
     std::wstring line = L"Korvane: refused ";
     line += what;
     line += L"\n";
     OutputDebugStringW(line.c_str());
+    return 0;
 }
 
 // The short (8.3) form as the shell prefers it in DefaultIcon; a file that
@@ -50,13 +52,13 @@ int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const
                        const wchar_t* description, const std::wstring& extension, int iconId,
                        const std::wstring& iconPath)
 {
-    if (!IsUsableExtension(extension)) return Refuse(L"a file type class for an unusable extension"), 0;
+    if (!IsUsableExtension(extension)) return Refuse(L"a file type class for an unusable extension");
     const std::wstring progId = MakeProgId(extension);
     const std::wstring icon = ShortIconPath(iconPath) + L"," + std::to_wstring(iconId);
     const std::wstring command = L"\"" + std::wstring(GetClientExePath()) + L"\" " + commandTail;
     const std::wstring verbPath = progId + L"\\shell\\" + verbKey;
     if (!FitsPathBuffer(icon) || !FitsPathBuffer(command) || !FitsPathBuffer(verbPath + L"\\Command"))
-        return Refuse(L"a file type class whose icon, command or verb is too long"), 0;
+        return Refuse(L"a file type class whose icon, command or verb is too long");
 
     SetStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, description);
     SetStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, icon.c_str());
@@ -70,14 +72,14 @@ int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const
 
 int DeleteFileTypeClass(const std::wstring& extension)
 {
-    if (!IsUsableExtension(extension)) return Refuse(L"to delete the class of an unusable extension"), 0;
+    if (!IsUsableExtension(extension)) return Refuse(L"to delete the class of an unusable extension");
     DeleteKeyTree(HKEY_CLASSES_ROOT, MakeProgId(extension).c_str());
     return 0;
 }
 
 int RestoreExtensionKey(const std::wstring& extension)
 {
-    if (!IsUsableExtension(extension)) return Refuse(L"to restore an unusable extension key"), 0;
+    if (!IsUsableExtension(extension)) return Refuse(L"to restore an unusable extension key");
     const std::wstring extensionKey = L"." + extension;
     RestoreValueBackup(HKEY_CLASSES_ROOT, extensionKey.c_str(), nullptr, MakeProgId(extension).c_str());
     DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, extensionKey.c_str());

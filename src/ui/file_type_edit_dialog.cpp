@@ -23,10 +23,7 @@ void ShowIcon(HWND dialog, const std::wstring& iconPath, int iconId)
 {
     SetDlgItemTextW(dialog, IDC_EDIT_ICON_LOCATION, IconLocationText(iconPath, iconId).c_str());
     UniqueIcon icon = LoadTypeIcon(iconPath.c_str(), iconId);
-    if (!icon || icon.get() == INVALID_HANDLE_VALUE) {
-        icon.release();
-        return;
-    }
+    if (!icon) return;
     auto previous = reinterpret_cast<HICON>(
         SendDlgItemMessageW(dialog, IDC_EDIT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon.release()), 0));
     if (previous) DestroyIcon(previous);
