@@ -83,16 +83,21 @@ TEST_F(Applier, VerbSwitchesAndExecutionMethodChooseTheVerbs)
 TEST_F(Applier, UntickedEntriesAreLeftAloneAndUnusableOnesRefused)
 {
     OwnType(L"kvu");
+    OwnType(L"kvu2");
     trees_.Add(HKEY_CLASSES_ROOT, L"Korvane kvu");
     Apply({}, {Ticked(L"kvu")});
     const std::wstring before = Snapshot(HKEY_CLASSES_ROOT, L"Korvane kvu File");
     FileTypeEntry unticked = Ticked(L"kvu");
     unticked.flags = 0;
     unticked.description = L"changed";
-    Apply({Ticked(L"kvu\\x")}, {unticked, Ticked(L"kvu\\x"), Ticked(L"")});
+    FileTypeEntry longIcon = Ticked(L"kvu2");  // its DefaultIcon would not fit: no part of it is written
+    longIcon.iconPath = L"C:\\" + std::wstring(1100, L'p') + L".dll";
+    Apply({Ticked(L"kvu\\x")}, {unticked, Ticked(L"kvu\\x"), Ticked(L""), longIcon});
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, L"Korvane kvu File"), before);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvu"));
     EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvu\\x"), kMissing);
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvu2"), kMissing);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvu2 File"));
 }
 
 TEST_F(Applier, AudioCdCommandOfAnotherProgramStaysInTheBackup)

@@ -50,29 +50,46 @@ void RemoveAudioCdHandler()
     DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, kAudioCdCommandKey);
 }
 
+// The commands are made in buffers of 1024 characters; a client path too
+// long for them is refused before anything is touched.
+bool CommandFits(const std::wstring& command)
+{
+    if (command.size() < static_cast<size_t>(kPathChars)) return true;
+    OutputDebugStringW(L"Korvane: refused a command too long for its buffer\n");
+    return false;
+}
+
 void WriteAudioCdHandler(const AssociationContext& c)
 {
+    const std::wstring command = ClientCommand(c, L"%L");
+    if (!CommandFits(command)) return;
     RestoreValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, L"");
     DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, kAudioCdCommandKey);
-    const std::wstring command = ClientCommand(c, L"%L");
     SaveValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr);
     SetStringValue(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, command.c_str());
 }
 
 void WriteFolderVerb(const AssociationContext& c)
 {
+    const std::wstring command = ClientCommand(c, L"%1");
+    if (!CommandFits(command)) return;
     DeleteKeyTree(HKEY_CLASSES_ROOT, kFolderVerbKey);
     wchar_t displayName[kFolderVerbNameChars];
     HostLoadString(c.resourceModule, IDS_VERB_FOLDER, displayName, kFolderVerbNameChars);
     SetStringValue(HKEY_CLASSES_ROOT, kFolderVerbKey, nullptr, displayName);
-    SetStringValue(HKEY_CLASSES_ROOT, kFolderCommandKey, nullptr, ClientCommand(c, L"%1").c_str());
+    SetStringValue(HKEY_CLASSES_ROOT, kFolderCommandKey, nullptr, command.c_str());
 }
 
 void WriteFileType(const FileTypeEntry& entry, const AssociationContext& c)
 {
-    if (!IsUsableExtension(entry.extension)) {
-        OutputDebugStringW(L"Korvane: refused to register an unusable extension\n");
-        return;
+    // All or nothing: a capability value must never name a class that
+    // could not be written.
+    const std::vector<Verb> verbs = VerbsToWrite(c);
+    for (const Verb& verb : verbs) {
+        if (!FileTypeClassFits(verb.key, verb.tail, entry.extension, entry.iconId, entry.iconPath)) {
+            OutputDebugStringW(L"Korvane: refused to register a type that does not fit its class\n");
+            return;
+        }
     }
     const std::wstring progId = MakeProgId(entry.extension);
     const std::wstring valueName = L"." + entry.extension;
@@ -80,7 +97,7 @@ void WriteFileType(const FileTypeEntry& entry, const AssociationContext& c)
     // Rebuilt from nothing, so that verbs switched off since the last run go.
     DeleteFileTypeClass(entry.extension);
     RestoreExtensionKey(entry.extension);
-    for (const Verb& verb : VerbsToWrite(c)) {
+    for (const Verb& verb : verbs) {
         WriteFileTypeClass(verb.key, verb.tail, verb.displayName, entry.description.c_str(), entry.extension,
                            entry.iconId, entry.iconPath);
     }

@@ -35,6 +35,29 @@ std::wstring ShortIconPath(const std::wstring& iconPath)
 // Fits into the 1024-character buffers that the class's texts are made in.
 bool FitsPathBuffer(const std::wstring& text) { return text.size() < static_cast<size_t>(kPathChars); }
 
+struct ClassTexts {
+    std::wstring progId;
+    std::wstring icon;     // DefaultIcon: short icon path, comma, id
+    std::wstring command;
+    std::wstring verbPath;
+};
+
+ClassTexts MakeClassTexts(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension,
+                          int iconId, const std::wstring& iconPath)
+{
+    ClassTexts t;
+    t.progId = MakeProgId(extension);
+    t.icon = ShortIconPath(iconPath) + L"," + std::to_wstring(iconId);
+    t.command = L"\"" + std::wstring(GetClientExePath()) + L"\" " + commandTail;
+    t.verbPath = t.progId + L"\\shell\\" + verbKey;
+    return t;
+}
+
+bool Fits(const ClassTexts& t)
+{
+    return FitsPathBuffer(t.icon) && FitsPathBuffer(t.command) && FitsPathBuffer(t.verbPath + L"\\Command");
+}
+
 } // namespace
 
 bool IsUsableExtension(const std::wstring& extension)
@@ -48,23 +71,27 @@ std::wstring MakeProgId(const std::wstring& extension)
     return std::wstring(kProductWord) + L" " + extension + L" File";
 }
 
+bool FileTypeClassFits(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension, int iconId,
+                       const std::wstring& iconPath)
+{
+    return IsUsableExtension(extension) && Fits(MakeClassTexts(verbKey, commandTail, extension, iconId, iconPath));
+}
+
 int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const wchar_t* verbDisplayName,
                        const wchar_t* description, const std::wstring& extension, int iconId,
                        const std::wstring& iconPath)
 {
     if (!IsUsableExtension(extension)) return Refuse(L"a file type class for an unusable extension");
-    const std::wstring progId = MakeProgId(extension);
-    const std::wstring icon = ShortIconPath(iconPath) + L"," + std::to_wstring(iconId);
-    const std::wstring command = L"\"" + std::wstring(GetClientExePath()) + L"\" " + commandTail;
-    const std::wstring verbPath = progId + L"\\shell\\" + verbKey;
-    if (!FitsPathBuffer(icon) || !FitsPathBuffer(command) || !FitsPathBuffer(verbPath + L"\\Command"))
-        return Refuse(L"a file type class whose icon, command or verb is too long");
+    const ClassTexts t = MakeClassTexts(verbKey, commandTail, extension, iconId, iconPath);
+    if (!Fits(t)) return Refuse(L"a file type class whose icon, command or verb is too long");
+    const std::wstring& progId = t.progId;
+    const std::wstring& verbPath = t.verbPath;
 
     SetStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, description);
-    SetStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, icon.c_str());
+    SetStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, t.icon.c_str());
     SetStringValue(HKEY_CLASSES_ROOT, (progId + L"\\shell").c_str(), nullptr, nullptr);
     SetStringValue(HKEY_CLASSES_ROOT, verbPath.c_str(), nullptr, verbDisplayName);
-    SetStringValue(HKEY_CLASSES_ROOT, (verbPath + L"\\Command").c_str(), nullptr, command.c_str());
+    SetStringValue(HKEY_CLASSES_ROOT, (verbPath + L"\\Command").c_str(), nullptr, t.command.c_str());
     // A verb of ours always runs its command line, never a DDE conversation.
     DeleteKeyTree(HKEY_CLASSES_ROOT, (verbPath + L"\\ddeexec").c_str());
     return 0;

@@ -18,6 +18,11 @@ bool IsUsableExtension(const std::wstring& extension);
 // "Korvane <extension> File".
 std::wstring MakeProgId(const std::wstring& extension);
 
+// True when the extension is usable and the class's icon text, command and
+// verb key fit the 1024-character buffers they are made in.
+bool FileTypeClassFits(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension, int iconId,
+                       const std::wstring& iconPath);
+
 // Writes the class's description (when given), DefaultIcon (short icon
 // path, comma, id), an empty "shell" key, and one verb with its display
 // name (when given) and command line `"<client>" <commandTail>`; removes a
