@@ -135,6 +135,9 @@ PreservedTree::~PreservedTree()
     if (saved_.empty()) return;
     CopyTree(HKEY_CURRENT_USER, saved_, 0, root_, key_, view_);
     DeleteTree(HKEY_CURRENT_USER, saved_, 0);
+    // The parents go too once nothing else is kept there.
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\KorvaneTests\\Saved");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\KorvaneTests");
 }
 
 void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD size,
