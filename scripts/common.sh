@@ -8,9 +8,10 @@ export WINEPREFIX=$BUILD_DIR/wineprefix
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko prompts in a headless prefix
 
+# What building and testing needs, and any further packages named.
 korvane_packages() {
     local wanted="wine64 wine g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools \
-xvfb xauth cmake googletest imagemagick x11-utils"
+cmake googletest $*"
     local missing=""
     for p in $wanted; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

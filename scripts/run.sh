@@ -6,7 +6,7 @@
 # a picture of every dialog is saved in build/screenshots.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 if [ -z "${KORVANE_IN_XVFB:-}" ]; then
-    korvane_packages
+    korvane_packages xvfb xauth imagemagick
     korvane_build
 fi
 
