@@ -54,6 +54,10 @@ protected:
 TEST_F(Applier, VerbSwitchesAndExecutionMethodChooseTheVerbs)
 {
     OwnType(L"kvv");
+    // An older registration that claimed the extension key: writing gives
+    // the owner in its backup back.
+    PutString(HKEY_CLASSES_ROOT, L".kvv", nullptr, L"Korvane kvv File");
+    PutString(HKEY_CLASSES_ROOT, L".kvv", kBackup, L"Older.Player");
     const struct { int switches; int method; std::vector<std::wstring> verbs; const wchar_t* openTail; } cases[] = {
         {0, 2, {L"Open"}, L"\"/addopen\" \"%1\" \"/play\""},
         {0xF, 4, {L"Add", L"Open", L"OpenCurrentFolder", L"OpenNew", L"Play"}, L"\"/addopenparent\" \"%1\" \"/play\""},
@@ -78,6 +82,14 @@ TEST_F(Applier, VerbSwitchesAndExecutionMethodChooseTheVerbs)
             EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvv", view), L"Korvane kvv File");
     }
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell\\Play", nullptr), L"&Play in Korvane Player");
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvv", nullptr), L"Older.Player");
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvv", kBackup), kMissing);
+    // Removing does the same.
+    PutString(HKEY_CLASSES_ROOT, L".kvv", nullptr, L"Korvane kvv File");
+    PutString(HKEY_CLASSES_ROOT, L".kvv", kBackup, L"Oldest.Player");
+    Apply({Ticked(L"kvv")}, {});
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvv", nullptr), L"Oldest.Player");
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvv File"));
 }
 
 TEST_F(Applier, UntickedEntriesAreLeftAloneAndUnusableOnesRefused)

@@ -153,7 +153,7 @@ TEST_F(Dialogs, FileTypesTicksAddAndRemoveAndBackKeepsThem)
         EXPECT_FALSE(ItemChecked(list, 1));
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
         Key(list, VK_SPACE);
-        ASSERT_EQ(SelectByTyping(types, list, L"wa"), 3);
+        ASSERT_EQ(SelectByTyping(types, list, L"kv"), 0);
         Key(list, VK_SPACE);
 
         Press(types, IDC_TYPE_ADD);  // add, then cancel the edit dialog: nothing changes
@@ -185,13 +185,13 @@ TEST_F(Dialogs, FileTypesTicksAddAndRemoveAndBackKeepsThem)
         Press(types, IDC_TYPES_BACK);
     });
     EXPECT_EQ(result, 2);
-    ASSERT_EQ(Ticks(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx+", L"mp3+"}));
+    ASSERT_EQ(Ticks(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx-", L"mp3+"}));
     EXPECT_EQ(g_fileTypes[0].description, L"Advanced Audio");
     EXPECT_EQ(g_fileTypes[0].iconPath, resourceModulePath);
     EXPECT_EQ(g_fileTypes[0].iconId, -101);
 
     EXPECT_EQ(RunFileTypes([](HWND types, HWND) { Press(types, IDOK); }), 1);  // opened again: the same list
-    EXPECT_EQ(Ticks(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx+", L"mp3+"}));
+    EXPECT_EQ(Ticks(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx-", L"mp3+"}));
 }
 
 TEST_F(Dialogs, FileTypesDoubleClickEditsAndCancelChangesNothing)
