@@ -4,7 +4,6 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "app/context.h"
 #include "catalogue/icons.h"
@@ -16,20 +15,6 @@
 namespace {
 
 constexpr DWORD kValueNameChars = 256;
-
-// The long form of a path as the class writer stored it shortened; a path
-// that names no existing file stays as read from the registry.
-std::wstring LongPathOf(const std::wstring& path)
-{
-    if (path.empty()) return path;
-    DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
-    if (n == 0) return path;
-    std::wstring buffer(n + 1, L'\0');
-    DWORD written = GetLongPathNameW(path.c_str(), &buffer[0], n + 1);
-    if (written == 0 || written > n) return path;
-    buffer.resize(written);
-    return buffer;
-}
 
 void AddOrOverwrite(FileTypeList& list, FileTypeEntry&& entry)
 {
@@ -60,12 +45,12 @@ bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description,
 
     std::wstring iconSpec;
     QueryStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, iconSpec);
-    const size_t comma = iconSpec.find(L',');
-    std::wstring path = iconSpec.substr(0, comma);
-    const int32_t index = comma == std::wstring::npos ? 0 : _wtoi(iconSpec.c_str() + comma + 1);
+    std::wstring path;
+    int index = 0;
+    SplitIconLocation(iconSpec, path, index);  // DefaultIcon holds the short form; the entry keeps the long one
 
     description = text;
-    iconPath = LongPathOf(path);
+    iconPath = path;
     iconId = ResolveIconIndex(iconPath.c_str(), index);
     return true;
 }

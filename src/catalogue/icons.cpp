@@ -15,6 +15,14 @@ HICON LoadOwnedIcon(HMODULE module, int resourceId)
     return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
 }
 
+// Paths name the same file in any letter case.
+std::wstring CacheKey(const std::wstring& path)
+{
+    std::wstring key = path;
+    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    return key;
+}
+
 } // namespace
 
 bool IsIcoFile(const wchar_t* path)
@@ -62,8 +70,7 @@ int32_t ResolveIconIndex(const wchar_t* path, int32_t index)
 
 HMODULE IconModuleCache::Get(const wchar_t* path)
 {
-    std::wstring key = path;
-    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    std::wstring key = CacheKey(path);
     auto found = modules_.find(key);
     if (found != modules_.end()) return found->second.get();
     UniqueModule module(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
@@ -74,8 +81,7 @@ HMODULE IconModuleCache::Get(const wchar_t* path)
 
 HICON IconModuleCache::Icon(const std::wstring& path, int32_t iconId)
 {
-    std::wstring key = path;
-    if (!key.empty()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    std::wstring key = CacheKey(path);
     auto found = icons_.find({key, iconId});
     if (found != icons_.end()) return found->second.get();
     UniqueIcon icon = LoadTypeIcon(path.c_str(), iconId, this);

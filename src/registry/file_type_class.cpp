@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cwchar>
 
 #include "app/context.h"
@@ -21,15 +22,16 @@ int Refuse(const wchar_t* what)
     return 0;
 }
 
-// The short (8.3) form as the shell prefers it in DefaultIcon; a file that
-// does not exist (or no short form within the buffer) keeps its path as
-// given.
-std::wstring ShortIconPath(const std::wstring& iconPath)
+std::wstring LongPathOf(const std::wstring& path)
 {
-    wchar_t shortPath[kPathChars];
-    DWORD n = GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars);
-    if (n == 0 || n >= static_cast<DWORD>(kPathChars)) return iconPath;
-    return std::wstring(shortPath, n);
+    if (path.empty()) return path;
+    DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
+    if (n == 0) return path;
+    std::wstring buffer(n + 1, L'\0');
+    DWORD written = GetLongPathNameW(path.c_str(), &buffer[0], n + 1);
+    if (written == 0 || written > n) return path;
+    buffer.resize(written);
+    return buffer;
 }
 
 // Fits into the 1024-character buffers that the class's texts are made in.
@@ -47,7 +49,7 @@ ClassTexts MakeClassTexts(const wchar_t* verbKey, const wchar_t* commandTail, co
 {
     ClassTexts t;
     t.progId = MakeProgId(extension);
-    t.icon = ShortIconPath(iconPath) + L"," + std::to_wstring(iconId);
+    t.icon = DefaultIconText(iconPath, iconId);
     t.command = L"\"" + std::wstring(GetClientExePath()) + L"\" " + commandTail;
     t.verbPath = t.progId + L"\\shell\\" + verbKey;
     return t;
@@ -59,6 +61,21 @@ bool Fits(const ClassTexts& t)
 }
 
 } // namespace
+
+std::wstring DefaultIconText(const std::wstring& iconPath, int iconId)
+{
+    wchar_t shortPath[kPathChars];
+    DWORD n = GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars);
+    const std::wstring path = (n == 0 || n >= static_cast<DWORD>(kPathChars)) ? iconPath : std::wstring(shortPath, n);
+    return path + L"," + std::to_wstring(iconId);
+}
+
+void SplitIconLocation(const std::wstring& text, std::wstring& iconPath, int& iconId)
+{
+    const size_t comma = text.find(L',');
+    iconPath = LongPathOf(text.substr(0, comma));
+    iconId = comma == std::wstring::npos ? 0 : _wtoi(text.c_str() + comma + 1);
+}
 
 bool IsUsableExtension(const std::wstring& extension)
 {

@@ -18,6 +18,16 @@ bool IsUsableExtension(const std::wstring& extension);
 // "Korvane <extension> File".
 std::wstring MakeProgId(const std::wstring& extension);
 
+// The icon location as DefaultIcon holds it: the short (8.3) form of the
+// path, a comma and the id. A file that does not exist (or has no short form
+// within 1024 characters) keeps its path as given.
+std::wstring DefaultIconText(const std::wstring& iconPath, int iconId);
+
+// Splits an icon location at its first comma; the id is read with _wtoi
+// (0 without a comma), the path is turned into its long form when it names
+// an existing file and is kept as written otherwise.
+void SplitIconLocation(const std::wstring& text, std::wstring& iconPath, int& iconId);
+
 // True when the extension is usable and the class's icon text, command and
 // verb key fit the 1024-character buffers they are made in.
 bool FileTypeClassFits(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension, int iconId,

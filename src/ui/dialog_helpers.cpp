@@ -1,6 +1,5 @@
 #include "ui/dialog_helpers.h"
 
-#include <cstdlib>
 #include <vector>
 
 #include "app/context.h"
@@ -36,22 +35,4 @@ std::wstring GetItemText(HWND dialog, int id, int capacity)
     std::vector<wchar_t> buffer(capacity, L'\0');
     GetDlgItemTextW(dialog, id, buffer.data(), capacity);
     return buffer.data();
-}
-
-std::wstring IconLocationText(const std::wstring& iconPath, int iconId)
-{
-    wchar_t shortPath[kPathChars];
-    DWORD n = GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars);
-    std::wstring text = (n > 0 && n < static_cast<DWORD>(kPathChars)) ? std::wstring(shortPath, n) : iconPath;
-    return text + L"," + std::to_wstring(iconId);
-}
-
-void ParseIconLocation(const std::wstring& text, std::wstring& iconPath, int& iconId)
-{
-    const size_t comma = text.find(L',');
-    iconPath = text.substr(0, comma);
-    iconId = comma == std::wstring::npos ? 0 : _wtoi(text.c_str() + comma + 1);
-    wchar_t longPath[kPathChars];
-    DWORD n = GetLongPathNameW(iconPath.c_str(), longPath, kPathChars);
-    if (n > 0 && n < static_cast<DWORD>(kPathChars)) iconPath.assign(longPath, n);
 }

@@ -19,14 +19,6 @@ bool IsChecked(HWND dialog, int id);
 // The text of a control, read into a buffer of capacity characters.
 std::wstring GetItemText(HWND dialog, int id, int capacity);
 
-// "short path,id" as the dialogs show an icon location; a path without a
-// short form (a file that no longer exists) is shown as it is.
-std::wstring IconLocationText(const std::wstring& iconPath, int iconId);
-
-// Splits "path,id" at the first comma; no comma gives id 0. The path is
-// turned into its long form when it names an existing file.
-void ParseIconLocation(const std::wstring& text, std::wstring& iconPath, int& iconId);
-
 // Runs a dialog procedure body and keeps any C++ exception from unwinding
 // through user32; a failure is logged and the message counts as unhandled.
 template <typename Body>

@@ -21,7 +21,7 @@ void SetOkEnabled(HWND dialog, bool enabled) { EnableWindow(GetDlgItem(dialog, I
 // control does not own its icons, so the one it showed before is destroyed.
 void ShowIcon(HWND dialog, const std::wstring& iconPath, int iconId)
 {
-    SetDlgItemTextW(dialog, IDC_EDIT_ICON_LOCATION, IconLocationText(iconPath, iconId).c_str());
+    SetDlgItemTextW(dialog, IDC_EDIT_ICON_LOCATION, DefaultIconText(iconPath, iconId).c_str());
     UniqueIcon icon = LoadTypeIcon(iconPath.c_str(), iconId);
     if (!icon) return;
     auto previous = reinterpret_cast<HICON>(
@@ -52,7 +52,7 @@ void OnChangeIcon(HWND dialog)
 {
     std::wstring iconPath;
     int iconId = 0;
-    ParseIconLocation(GetItemText(dialog, IDC_EDIT_ICON_LOCATION, kPathChars), iconPath, iconId);
+    SplitIconLocation(GetItemText(dialog, IDC_EDIT_ICON_LOCATION, kPathChars), iconPath, iconId);
     OpenIconPicker(dialog, iconPath, iconId);  // leaves both alone unless the user chose another icon
     ShowIcon(dialog, iconPath, iconId);
 }
@@ -65,7 +65,7 @@ void OnConfirm(HWND dialog)
         if (!extension.empty() && extension[0] == L'.') extension.erase(0, 1);
         entry->extension = extension;
         entry->description = GetItemText(dialog, IDC_EDIT_DESCRIPTION, kPathChars);
-        ParseIconLocation(GetItemText(dialog, IDC_EDIT_ICON_LOCATION, kPathChars), entry->iconPath, entry->iconId);
+        SplitIconLocation(GetItemText(dialog, IDC_EDIT_ICON_LOCATION, kPathChars), entry->iconPath, entry->iconId);
     }
     EndDialog(dialog, 1);
 }
