@@ -89,10 +89,11 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExists)
     DiscoverAssociatedTypes(list);
     // kva overwrites the entry that was there; kvb (with and without its
     // dot) gives one entry; KVA is another entry (letter case counts);
-    // .KVC keeps its capitals; a backslash names keys outside the type.
+    // .KVC keeps its capitals; a backslash names keys outside the type; a
+    // value of another type still declares its type.
     std::vector<std::wstring> found = Extensions(list);
     std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb"}));
+    EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword"}));
     EXPECT_EQ(list[0].description, L"D kva");
     for (const auto& e : list) EXPECT_EQ(e.flags, FT_ASSOCIATED);
 }

@@ -131,4 +131,94 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
     EXPECT_EQ(Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen") + Snapshot(HKEY_CLASSES_ROOT, L"AudioCD"), before);
 }
 
+// A type of the player as an earlier run leaves it: declared in both views,
+// its class with an Open verb, its extension key taken over from "Other".
+void SeedRegisteredType(const std::wstring& extension)
+{
+    const std::wstring progId = L"Korvane " + extension + L" File";
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) PutString(HKEY_LOCAL_MACHINE, kCapability, (L"." + extension).c_str(), progId, view);
+    PutString(HKEY_CLASSES_ROOT, progId, nullptr, L"Healthy " + extension);
+    PutString(HKEY_CLASSES_ROOT, progId + L"\\shell\\Open\\Command", nullptr, L"\"C:\\Old\\Tovrix.exe\" \"%1\"");
+    PutString(HKEY_CLASSES_ROOT, L"." + extension, nullptr, progId);
+    PutString(HKEY_CLASSES_ROOT, L"." + extension, L"Before Korvane", L"Other." + extension);
+}
+
+// Class data that older or damaged installations leave behind.
+const struct {
+    const wchar_t* extension;
+    const wchar_t* value;  // below the class
+    DWORD type;
+    std::wstring data;
+} kDamagedClasses[] = {
+    {L"kvd1", L"DefaultIcon", REG_SZ, L"C:\\" + std::wstring(3000, L'i') + L",7"},
+    {L"kvd2", nullptr, REG_SZ, std::wstring(5000, L'd')},
+    {L"kvd3", L"DefaultIcon", REG_SZ, L",,,,"},
+    {L"kvd4", nullptr, REG_DWORD, std::wstring(2, L'\x7')},
+    {L"kvd5", nullptr, REG_SZ, L""},
+};
+
+void SeedDamagedType(const std::wstring& extension, const wchar_t* value, DWORD type, const std::wstring& data)
+{
+    SeedRegisteredType(extension);
+    const std::wstring progId = L"Korvane " + extension + L" File";
+    const std::wstring key = value ? progId + L"\\" + value : progId;
+    const DWORD size = static_cast<DWORD>(type == REG_SZ ? (data.size() + 1) * sizeof(wchar_t) : sizeof(DWORD));
+    PutValue(HKEY_CLASSES_ROOT, key, nullptr, type, data.c_str(), size);
+}
+
+class DamagedState : public InstalledTool {
+protected:
+    void SetUp() override
+    {
+        InstalledTool::SetUp();
+        for (const wchar_t* extension : {L"kvh", L"kvd1", L"kvd2", L"kvd3", L"kvd4", L"kvd5"}) {
+            trees_.Add(HKEY_CLASSES_ROOT, std::wstring(L".") + extension);
+            trees_.Add(HKEY_CLASSES_ROOT, std::wstring(L"Korvane ") + extension + L" File");
+        }
+    }
+    void ExpectGivenBack(const std::wstring& extension)
+    {
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+            EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, (L"." + extension).c_str(), view), kMissing) << extension;
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane " + extension + L" File")) << extension;
+        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"." + extension, nullptr), L"Other." + extension);
+        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"." + extension, L"Before Korvane"), kMissing) << extension;
+    }
+};
+
+TEST_F(DamagedState, UnregisterRemovesADamagedTypeAndGoesOn)
+{
+    for (const auto& damaged : kDamagedClasses) {
+        SeedRegisteredType(L"kvh");
+        SeedDamagedType(damaged.extension, damaged.value, damaged.type, damaged.data);
+        EXPECT_EQ(RunAndWait(Tool(), L"/Unregister " + Quoted(Ini())), 1u) << damaged.extension;
+        ExpectGivenBack(L"kvh");
+        ExpectGivenBack(damaged.extension);
+    }
+}
+
+TEST_F(DamagedState, RegisterListsDamagedTypesBesideAHealthyOne)
+{
+    SeedRegisteredType(L"kvh");
+    for (const auto& damaged : kDamagedClasses) SeedDamagedType(damaged.extension, damaged.value, damaged.type, damaged.data);
+    PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register " + Quoted(Ini()));
+    HWND main = WaitForDialog(tool.dwProcessId, kMainDialogMark);
+    ASSERT_NE(main, nullptr);
+    Press(main, IDOK);
+    HWND types = WaitForDialog(tool.dwProcessId, kFileTypesDialogMark);
+    ASSERT_NE(types, nullptr);
+    HWND list = GetDlgItem(types, kFileTypesDialogMark);
+    EXPECT_EQ(ItemCount(list), 10 + 1 + static_cast<int>(std::size(kDamagedClasses)));
+    const int healthy = SelectByTyping(types, list, L"kvh");
+    EXPECT_GE(healthy, 0);
+    EXPECT_TRUE(ItemChecked(list, healthy));
+    Press(types, IDOK);
+    EXPECT_EQ(WaitExit(tool), 1u);
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvh File", nullptr), L"Healthy kvh");
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvh", nullptr), L"Other.kvh") << "the extension key is given back";
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvd1 File")) << "an icon path that cannot be written is refused";
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvd1"), kMissing);
+    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvd3"), L"Korvane kvd3 File");
+}
+
 } // namespace

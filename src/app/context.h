@@ -9,6 +9,17 @@ constexpr int kPathChars = 1024;        // paths, tokens, descriptions
 constexpr int kShortTextChars = 256;    // verb names, settings values, messages
 constexpr int kBuiltinTypeCount = 10;
 
+// True when a path read from the registry or the settings file fits the
+// 1024-character buffers of the program. A longer one is never handed to a
+// path, module or image function of the system: no valid path is that long,
+// and some implementations copy it into a buffer of that size unchecked.
+inline bool FitsPathBuffer(const wchar_t* path)
+{
+    for (int i = 0; i < kPathChars; ++i)
+        if (path[i] == L'\0') return true;
+    return false;
+}
+
 // Everything the applier needs besides the lists; one instance, passed by
 // address. Fields stay in this order.
 struct AssociationContext {

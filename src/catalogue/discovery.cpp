@@ -40,8 +40,11 @@ bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description,
                        int32_t& iconId)
 {
     const std::wstring progId = MakeProgId(extension);
+    if (!KeyExists(HKEY_CLASSES_ROOT, progId.c_str())) return false;
+    // A default value of another type (or none) still leaves the class the
+    // player's: it is shown without a description and removed like any.
     std::wstring text;
-    if (!QueryStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, text)) return false;
+    QueryStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, text);
 
     std::wstring iconSpec;
     QueryStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, iconSpec);
@@ -65,9 +68,10 @@ bool IsTypeAssociated(FileTypeEntry& entry)
         // An extension that could only name keys outside its own type was
         // never written by the player.
         if (!IsUsableExtension(entry.extension)) return false;
-        std::wstring scratch;
+        // The record's data is never examined: a value of any type declares
+        // the type, so that damaged data does not keep it registered.
         const std::wstring valueName = L"." + entry.extension;
-        if (!QueryStringValue(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str(), scratch)) return false;
+        if (!ValueExists(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str())) return false;
         if (!ReadTypeClassInfo(entry.extension, entry.description, entry.iconPath, entry.iconId)) return false;
     }
     entry.flags |= FT_ASSOCIATED;

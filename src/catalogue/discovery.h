@@ -7,8 +7,8 @@
 
 #include "catalogue/file_types.h"
 
-// Adds one entry per type that the capability record lists and whose class
-// exists, in registry order; an extension already in the list (same letter
+// Adds one entry per type that the capability record lists (a value of any
+// type) and whose class key exists, in registry order; an extension already in the list (same letter
 // case) is overwritten instead of appended.
 void DiscoverAssociatedTypes(FileTypeList& list);
 
@@ -16,8 +16,9 @@ void DiscoverAssociatedTypes(FileTypeList& list);
 // description and icon); on false the entry is unchanged.
 bool IsTypeAssociated(FileTypeEntry& entry);
 
-// The class's description and DefaultIcon (long path, id as a resource id).
-// On false the outputs are unchanged.
+// The class's description (empty unless its default value is REG_SZ) and
+// DefaultIcon (long path, id as a resource id). False, the outputs then
+// unchanged, only when the class key does not exist.
 bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description, std::wstring& iconPath,
                        int32_t& iconId);
 

@@ -15,6 +15,13 @@ HICON LoadOwnedIcon(HMODULE module, int resourceId)
     return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
 }
 
+// A module of icons, mapped as data: no code of it runs. A path too long
+// for any buffer of the program names no file and is not tried.
+HMODULE LoadIconModule(const wchar_t* path)
+{
+    return FitsPathBuffer(path) ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE) : nullptr;
+}
+
 // Paths name the same file in any letter case.
 std::wstring CacheKey(const std::wstring& path)
 {
@@ -24,6 +31,12 @@ std::wstring CacheKey(const std::wstring& path)
 }
 
 } // namespace
+
+HICON LoadIcoFile(const wchar_t* path, int size)
+{
+    if (!FitsPathBuffer(path)) return nullptr;
+    return static_cast<HICON>(LoadImageW(nullptr, path, IMAGE_ICON, size, size, LR_LOADFROMFILE));
+}
 
 bool IsIcoFile(const wchar_t* path)
 {
@@ -49,7 +62,7 @@ BOOL CALLBACK CollectIconGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_P
 IconGroups EnumerateIconGroups(const wchar_t* path)
 {
     IconGroups result;
-    result.module.reset(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    result.module.reset(LoadIconModule(path));
     if (result.module) {
         EnumResourceNamesW(result.module.get(), RT_GROUP_ICON, CollectIconGroup,
                            reinterpret_cast<LONG_PTR>(&result.groups));
@@ -73,7 +86,7 @@ HMODULE IconModuleCache::Get(const wchar_t* path)
     std::wstring key = CacheKey(path);
     auto found = modules_.find(key);
     if (found != modules_.end()) return found->second.get();
-    UniqueModule module(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    UniqueModule module(LoadIconModule(path));
     HMODULE handle = module.get();
     modules_.emplace(std::move(key), std::move(module));
     return handle;
@@ -94,12 +107,11 @@ UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache
 {
     UniqueIcon icon;
     if (IsIcoFile(iconPath)) {
-        icon.reset(static_cast<HICON>(LoadImageW(nullptr, iconPath, IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
+        icon.reset(LoadIcoFile(iconPath, 32));
     } else {
         UniqueModule ownModule;
         HMODULE module = cache ? cache->Get(iconPath)
-                               : (ownModule.reset(LoadLibraryExW(iconPath, nullptr, LOAD_LIBRARY_AS_DATAFILE)),
-                                  ownModule.get());
+                               : (ownModule.reset(LoadIconModule(iconPath)), ownModule.get());
         // Only a negated resource id names a group here; a position finds no
         // icon and leads to the fallback.
         if (module && iconId < 0)

@@ -38,6 +38,10 @@ BOOL CALLBACK CollectIconGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_P
 // that does not load or a position beyond the groups give 0.
 int32_t ResolveIconIndex(const wchar_t* path, int32_t index);
 
+// The picture of an ".ico" file at size x size pixels; null when the file
+// does not load or the path is too long for the program's buffers.
+HICON LoadIcoFile(const wchar_t* path, int size);
+
 // True when the path's extension is ".ico" in any letter case.
 bool IsIcoFile(const wchar_t* path);
 

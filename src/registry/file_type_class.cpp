@@ -24,7 +24,7 @@ int Refuse(const wchar_t* what)
 
 std::wstring LongPathOf(const std::wstring& path)
 {
-    if (path.empty()) return path;
+    if (path.empty() || !FitsPathBuffer(path.c_str())) return path;
     DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
     if (n == 0) return path;
     std::wstring buffer(n + 1, L'\0');
@@ -33,9 +33,6 @@ std::wstring LongPathOf(const std::wstring& path)
     buffer.resize(written);
     return buffer;
 }
-
-// Fits into the 1024-character buffers that the class's texts are made in.
-bool FitsPathBuffer(const std::wstring& text) { return text.size() < static_cast<size_t>(kPathChars); }
 
 struct ClassTexts {
     std::wstring progId;
@@ -57,7 +54,8 @@ ClassTexts MakeClassTexts(const wchar_t* verbKey, const wchar_t* commandTail, co
 
 bool Fits(const ClassTexts& t)
 {
-    return FitsPathBuffer(t.icon) && FitsPathBuffer(t.command) && FitsPathBuffer(t.verbPath + L"\\Command");
+    return FitsPathBuffer(t.icon.c_str()) && FitsPathBuffer(t.command.c_str()) &&
+           FitsPathBuffer((t.verbPath + L"\\Command").c_str());
 }
 
 } // namespace
@@ -65,7 +63,7 @@ bool Fits(const ClassTexts& t)
 std::wstring DefaultIconText(const std::wstring& iconPath, int iconId)
 {
     wchar_t shortPath[kPathChars];
-    DWORD n = GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars);
+    const DWORD n = FitsPathBuffer(iconPath.c_str()) ? GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars) : 0;
     const std::wstring path = (n == 0 || n >= static_cast<DWORD>(kPathChars)) ? iconPath : std::wstring(shortPath, n);
     return path + L"," + std::to_wstring(iconId);
 }

@@ -162,6 +162,18 @@ bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName
     return true;
 }
 
+bool KeyExists(HKEY root, const wchar_t* subKey)
+{
+    RegKey key;
+    return OpenKey(root, subKey, Access(), key);
+}
+
+bool ValueExists(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
+{
+    RegKey key;
+    return OpenKey(root, subKey, Access(), key) && HasValue(key.get(), valueName);
+}
+
 int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
 {
     RegKey key;

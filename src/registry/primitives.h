@@ -34,6 +34,12 @@ int DeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
 // (or its end). On false text is left as it was.
 bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text);
 
+// True when the key opens in the current view.
+bool KeyExists(HKEY root, const wchar_t* subKey);
+
+// True when the key holds valueName, of whatever type and size.
+bool ValueExists(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
+
 // Saves valueName's data and type under kBackupValueName unless a backup
 // exists already (the oldest state survives). A missing value is saved as
 // an empty REG_SZ, so that giving it back removes the value again.

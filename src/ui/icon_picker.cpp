@@ -43,7 +43,7 @@ void InsertIconItem(HWND list, int index, int32_t iconId)
 
 void FillFromIcoFile(HWND list, const wchar_t* path)
 {
-    UniqueIcon icon(static_cast<HICON>(LoadImageW(nullptr, path, IMAGE_ICON, 32, 32, LR_LOADFROMFILE)));
+    UniqueIcon icon(LoadIcoFile(path, 32));
     if (!icon) return;
     HIMAGELIST images = ImageList_Create(32, 32, ILC_COLORDDB | ILC_MASK, 1, 0);
     if (!images) return;
