@@ -29,6 +29,9 @@
 #define IDS_COLUMN_DESCRIPTION  10416
 #define IDS_CANCEL_CAPTION      10420
 #define IDS_CANCEL_QUESTION     10422
+#define IDS_EXTENSION_TOO_LONG  10430   // why the edit dialog refuses an extension
+#define IDS_EXTENSION_BAD_CHAR  10431
+#define IDS_EXTENSION_ONLY_DOTS 10432
 
 // Dialog templates of the resource module
 #define IDD_FILETYPE_EDIT       265

@@ -211,11 +211,14 @@ TEST_F(FileTypeClass, VerbsShareOneClassWithAShortIconPathAndNoDde)
 TEST_F(FileTypeClass, UnusableInputIsRefusedBeforeAnyRegistryCall)
 {
     const std::wstring longPath = L"C:\\" + std::wstring(1100, L'p') + L".dll";
+    for (const wchar_t* key : {L"Korvane kv;test File", L"Korvane ... File"}) trees_.Add(HKEY_CLASSES_ROOT, key);
     const struct { std::wstring extension; std::wstring icon; } cases[] = {
         {L"kv\\test", L"C:\\i.dll"},              // would name Korvane kv\test File
         {L"", L"C:\\i.dll"},
         {std::wstring(243, L'e'), L"C:\\i.dll"},  // class name longer than a key name
         {L"kvtest", longPath},                    // DefaultIcon would not fit
+        {L"kv;test", L"C:\\i.dll"},              // ";" separates the stored list
+        {L"...", L"C:\\i.dll"},                  // no file name ends in a dot
     };
     for (const auto& c : cases) {
         WriteFileTypeClass(L"Open", L"t", nullptr, L"d", c.extension, -1, c.icon);
@@ -224,7 +227,16 @@ TEST_F(FileTypeClass, UnusableInputIsRefusedBeforeAnyRegistryCall)
     }
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kv"));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, progId_));
-    EXPECT_TRUE(IsUsableExtension(std::wstring(242, L'e')));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kv;test File"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane ... File"));
+
+    const std::wstring longest(kMaxExtensionChars, L'e');  // the class name is 255 characters, a key name's most
+    PreservedTree longestClass(HKEY_CLASSES_ROOT, MakeProgId(longest));
+    WriteFileTypeClass(L"OpenCurrentFolder", L"t", nullptr, L"d", longest, -1, L"C:\\i.dll");
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, MakeProgId(longest) + L"\\shell\\OpenCurrentFolder\\Command", nullptr),
+              L"\"" + std::wstring(GetClientExePath()) + L"\" t");
+    DeleteFileTypeClass(longest);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, MakeProgId(longest)));
 
     wcscpy_s(clientExePathBuffer, kPathChars, (L"C:\\" + std::wstring(1010, L'c')).c_str());
     WriteFileTypeClass(L"Open", L"\"/open\" \"%1\"", nullptr, L"d", L"kvtest", -1, L"C:\\i.dll");

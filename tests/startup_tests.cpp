@@ -43,6 +43,23 @@ TEST(InitializePaths, ClientBesideTheToolAndTheResourceModuleByName)
     EXPECT_EQ(Dispatch(CommandLineSwitches{}), -1);
 }
 
+TEST(RestrictDllSearch, NoLibraryLoadsFromTheCurrentFolderAfterwards)
+{
+    TempFolder folder;
+    ASSERT_TRUE(CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), folder.File(L"kvprobe.dll").c_str(), FALSE));
+    wchar_t saved[kPathChars];
+    GetCurrentDirectoryW(kPathChars, saved);
+    SetCurrentDirectoryW(folder.path().c_str());
+    HMODULE before = LoadLibraryW(L"kvprobe.dll");
+    EXPECT_NE(before, nullptr) << "the probe loads from the current folder by default";
+    if (before) FreeLibrary(before);
+    EXPECT_TRUE(RestrictDllSearch());
+    HMODULE after = LoadLibraryW(L"kvprobe.dll");
+    EXPECT_EQ(after, nullptr);
+    if (after) FreeLibrary(after);
+    SetCurrentDirectoryW(saved);
+}
+
 TEST(ReadBoolSetting, TruthRule)
 {
     const struct { const wchar_t* text; bool value; } cases[] = {

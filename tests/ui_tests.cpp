@@ -6,12 +6,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 
 #include "app/context.h"
 #include "catalogue/file_types.h"
 #include "driver/dialog_driver.h"
+#include "registry/file_type_class.h"
 #include "resource.h"
 #include "support.h"
 #include "ui/file_type_edit_dialog.h"
@@ -77,6 +79,7 @@ TEST_F(Dialogs, MainDialogShowsTheMethodAndSavesTheChoicesOnConfirm)
         associationContext.execMethod = method;
         const INT_PTR result = RunDriven([] { return Open(IDD_MAIN, MainDialogProc); }, kMainDialogMark, [&](HWND main) {
             for (int b = 0; b < 5; ++b) EXPECT_EQ(BoxChecked(main, buttons[b]), b == (method < 5 ? method : 2)) << method;
+            EXPECT_EQ(FocusOf(main), GetDlgItem(main, buttons[method < 5 ? method : 2])) << "the keyboard starts on the choice";
             Press(main, IDCANCEL);
             Answer(IDYES);
         });
@@ -221,25 +224,70 @@ TEST_F(Dialogs, FileTypesDoubleClickEditsAndCancelChangesNothing)
     EXPECT_EQ(g_fileTypes[1].description, L"Mpeg");
 }
 
+TEST_F(Dialogs, FileTypesTakeNoCommandWhileAnEditIsOpen)
+{
+    g_fileTypes = SomeTypes();
+    const INT_PTR result = RunFileTypes([](HWND types, HWND list) {
+        ASSERT_EQ(SelectByTyping(types, list, L"og"), 2);
+        Press(types, IDC_TYPE_EDIT);
+        HWND edit = WaitForDialog(kSelf, kEditDialogMark);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_FALSE(IsWindowEnabled(types)) << "the edit dialog is owned by the file types dialog";
+        Press(types, IDC_TYPE_REMOVE);
+        Key(list, VK_DELETE);
+        Press(types, IDC_TYPES_BACK);
+        Press(types, IDOK);
+        Sleep(200);
+        EXPECT_EQ(ItemCount(list), 4);
+        EXPECT_TRUE(IsWindowVisible(types));
+        SetText(edit, IDC_EDIT_DESCRIPTION, L"Edited");
+        Answer(IDOK, kEditDialogMark);
+        Sleep(100);
+        EXPECT_TRUE(IsWindowEnabled(types));
+        EXPECT_EQ(SelectedItem(list), 2);
+        EXPECT_EQ(FocusOf(types), list) << "back on the edited type";
+        Press(types, IDOK);
+    });
+    EXPECT_EQ(result, 1);
+    ASSERT_EQ(g_fileTypes.size(), 4u);
+    EXPECT_EQ(g_fileTypes[2].extension, L"ogg");
+    EXPECT_EQ(g_fileTypes[2].description, L"Edited");
+}
+
 INT_PTR Edit(FileTypeEntry& entry, const std::function<void(HWND)>& script)
 {
     return RunDriven([&] { return Open(IDD_FILETYPE_EDIT, FileTypeEditDialogProc, reinterpret_cast<LPARAM>(&entry)); },
                      kEditDialogMark, script);
 }
 
-TEST_F(Dialogs, EditDropsOneLeadingDotAndLimitsTheExtension)
+TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegistered)
 {
-    const struct { std::wstring typed; std::wstring stored; } cases[] = {
-        {L".xyz", L"xyz"}, {L"..xyz", L".xyz"}, {L".", L""}, {L"a b.c", L"a b.c"}, {std::wstring(300, L'e'), std::wstring(243, L'e')},
+    const std::wstring longest(kMaxExtensionChars, L'e');
+    const struct { std::wstring typed; const wchar_t* stored; } cases[] = {  // null: refused
+        {L".xyz", L"xyz"}, {L"..xyz", L".xyz"}, {L"a b.c", L"a b.c"}, {L"." + longest, longest.c_str()},
+        {longest + L"e", nullptr}, {std::wstring(300, L'e'), nullptr}, {L".", nullptr}, {L"...", nullptr},
+        {L"a\\b", nullptr}, {L"a;b", nullptr},
     };
     for (const auto& c : cases) {
         FileTypeEntry entry(L"old", L"d", resourceModulePath, -109, FT_ASSOCIATED);
-        EXPECT_EQ(Edit(entry, [&](HWND edit) {
+        const INT_PTR result = Edit(entry, [&](HWND edit) {
+            HWND field = GetDlgItem(edit, IDC_EDIT_EXTENSION);
             SetText(edit, IDC_EDIT_EXTENSION, L"");
-            Type(GetDlgItem(edit, IDC_EDIT_EXTENSION), c.typed);
+            Type(field, c.typed);
+            SetFocus(nullptr);
             Press(edit, IDOK);
-        }), 1);
-        EXPECT_EQ(entry.extension, c.stored);
+            if (c.stored) return;
+            Sleep(200);
+            EXPECT_TRUE(IsWindowVisible(edit)) << "the dialog stays open";
+            EXPECT_EQ(FocusOf(edit), field);
+            DWORD from = 1, to = 0;
+            SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+            EXPECT_EQ(to - from, static_cast<DWORD>(GetWindowTextLengthW(field))) << "the whole text is selected";
+            Press(edit, IDCANCEL);
+        });
+        SCOPED_TRACE(testing::PrintToString(c.typed.substr(0, 20)));
+        EXPECT_EQ(result, c.stored ? 1 : -1);
+        EXPECT_EQ(entry.extension, c.stored ? c.stored : L"old");
         EXPECT_EQ(entry.flags, FT_ASSOCIATED);
         EXPECT_EQ(entry.iconId, -109);
     }
@@ -354,6 +402,68 @@ TEST_F(Dialogs, PickerBrowseRemembersItsFolderAndRestoresTheCurrentOne)
     wchar_t current[kPathChars];
     GetCurrentDirectoryW(kPathChars, current);
     EXPECT_EQ(std::wstring(current), folder_.path());
+}
+
+// The open-file dialog's own controls: the filter box and the shell view's list.
+constexpr int kFilterBox = 0x470;
+
+HWND FindChildOfClass(HWND parent, const wchar_t* className)
+{
+    struct Search { const wchar_t* className; HWND found; } search{className, nullptr};
+    EnumChildWindows(parent, [](HWND child, LPARAM lParam) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lParam);
+        wchar_t name[64];
+        if (!GetClassNameW(child, name, 64) || wcscmp(name, s->className) != 0) return TRUE;
+        s->found = child;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<std::wstring> ListedFiles(HWND open)
+{
+    std::vector<std::wstring> names;
+    HWND view = FindChildOfClass(open, L"SysListView32");
+    for (int i = 0; view && i < ItemCount(view); ++i) {
+        wchar_t text[MAX_PATH] = L"";
+        LVITEMW item{};
+        item.iSubItem = 0;
+        item.pszText = text;
+        item.cchTextMax = MAX_PATH;
+        SendMessageW(view, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
+        names.push_back(text);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(Dialogs, PickerBrowseOffersEveryFilterOfTheResourceString)
+{
+    for (const wchar_t* name : {L"a.ico", L"b.dll", L"c.txt", L"d.ico"}) WriteTextFile(folder_.File(name), L"x");
+    Pick(resourceModulePath, -109, [&](HWND picker, HWND) {
+        Press(picker, IDC_PICKER_BROWSE);
+        HWND open = WaitForDialog(kSelf, kOpenFileDialogMark);
+        ASSERT_NE(open, nullptr);
+        HWND filters = GetDlgItem(open, kFilterBox);
+        std::vector<std::wstring> offered;
+        for (int i = 0; i < SendMessageW(filters, CB_GETCOUNT, 0, 0); ++i) {
+            wchar_t text[256] = L"";
+            SendMessageW(filters, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            offered.push_back(text);
+        }
+        EXPECT_EQ(offered, (std::vector<std::wstring>{L"Icon files and programs (*.ico;*.dll;*.exe)", L"Icon files (*.ico)",
+                                                      L"Libraries (*.dll)", L"Programs (*.exe)", L"All files (*.*)"}));
+        SetText(open, kOpenFileDialogMark, folder_.path());  // a folder typed and confirmed opens it
+        Press(open, IDOK);
+        Sleep(300);
+        SendMessageW(filters, CB_SETCURSEL, 1, 0);
+        for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK})  // what a choice in the box sends
+            SendMessageW(open, WM_COMMAND, MAKEWPARAM(kFilterBox, code), reinterpret_cast<LPARAM>(filters));
+        Sleep(300);
+        EXPECT_EQ(ListedFiles(open), (std::vector<std::wstring>{L"a.ico", L"d.ico"}));
+        Answer(IDCANCEL, kOpenFileDialogMark);
+        Press(picker, IDCANCEL);
+    });
 }
 
 } // namespace

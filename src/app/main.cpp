@@ -5,8 +5,6 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    // The tool runs elevated: from here on, libraries load from System32 or
-    // by full path only, never from the current or the program's folder.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    RestrictDllSearch();
     return RunAssociationTool(instance);
 }

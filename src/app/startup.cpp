@@ -10,6 +10,20 @@
 #include "catalogue/discovery.h"
 #include "host/zeltrane.h"
 
+bool RestrictDllSearch()
+{
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    // Looked up, not imported: an import that kernel32 lacks would stop the
+    // loader before the program could answer the player with an exit code.
+    HMODULE kernel = GetModuleHandleW(L"Kernel32.dll");
+    auto restrict = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+                                 GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                           : nullptr;
+    if (restrict && restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
+    SetDllDirectoryW(L"");
+    return false;
+}
+
 CommandLineSwitches ParseCommandLine(const wchar_t* commandLine)
 {
     CommandLineSwitches switches;

@@ -10,6 +10,13 @@ struct CommandLineSwitches {
     bool unregisterRun = false;
 };
 
+// The tool runs elevated: from here on, libraries load from System32 or by
+// full path only, never from the current or the program's folder. Where
+// kernel32 lacks SetDefaultDllDirectories (Windows 7 without its update),
+// at least the current folder leaves the search. True when the search was
+// restricted to System32.
+bool RestrictDllSearch();
+
 // Splits a full command line (program name first) with the host tokenizer;
 // remembers the switches and copies the last other argument into
 // settingsPath.

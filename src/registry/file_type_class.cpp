@@ -81,6 +81,15 @@ bool IsUsableExtension(const std::wstring& extension)
            extension.find_first_of(std::wstring(L"\\\0", 2)) == std::wstring::npos;
 }
 
+ExtensionFault CheckExtension(const std::wstring& extension)
+{
+    if (extension.empty()) return ExtensionFault::Empty;
+    if (extension.size() > kMaxExtensionChars) return ExtensionFault::TooLong;
+    if (extension.find_first_of(std::wstring(L"\\;\0", 3)) != std::wstring::npos) return ExtensionFault::BadCharacter;
+    if (extension.find_first_not_of(L'.') == std::wstring::npos) return ExtensionFault::OnlyDots;
+    return ExtensionFault::None;
+}
+
 std::wstring MakeProgId(const std::wstring& extension)
 {
     return std::wstring(kProductWord) + L" " + extension + L" File";
@@ -89,14 +98,14 @@ std::wstring MakeProgId(const std::wstring& extension)
 bool FileTypeClassFits(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension, int iconId,
                        const std::wstring& iconPath)
 {
-    return IsUsableExtension(extension) && Fits(MakeClassTexts(verbKey, commandTail, extension, iconId, iconPath));
+    return IsRegistrableExtension(extension) && Fits(MakeClassTexts(verbKey, commandTail, extension, iconId, iconPath));
 }
 
 int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const wchar_t* verbDisplayName,
                        const wchar_t* description, const std::wstring& extension, int iconId,
                        const std::wstring& iconPath)
 {
-    if (!IsUsableExtension(extension)) return Refuse(L"a file type class for an unusable extension");
+    if (!IsRegistrableExtension(extension)) return Refuse(L"a file type class for an extension that cannot be registered");
     const ClassTexts t = MakeClassTexts(verbKey, commandTail, extension, iconId, iconPath);
     if (!Fits(t)) return Refuse(L"a file type class whose icon, command or verb is too long");
     const std::wstring& progId = t.progId;

@@ -12,8 +12,25 @@ constexpr size_t kMaxExtensionChars = 255 - 13;
 
 // An extension that names keys of its own type only: not empty, no
 // backslash (it would name a key below another one), no NUL, and short
-// enough for a registry key name.
+// enough for a registry key name. Such a type can be found and removed.
 bool IsUsableExtension(const std::wstring& extension);
+
+// Why an extension cannot be registered and stored, if it cannot.
+enum class ExtensionFault {
+    None,
+    Empty,
+    TooLong,       // more than kMaxExtensionChars
+    BadCharacter,  // a backslash or NUL (keys of another type) or ";" (separates the stored list)
+    OnlyDots,      // no file name ends in a dot, so it would never match a file
+};
+
+// The one rule for new registrations: the class writer, the settings file
+// store and the edit dialog all refuse what this refuses.
+ExtensionFault CheckExtension(const std::wstring& extension);
+inline bool IsRegistrableExtension(const std::wstring& extension)
+{
+    return CheckExtension(extension) == ExtensionFault::None;
+}
 
 // "Korvane <extension> File".
 std::wstring MakeProgId(const std::wstring& extension);
@@ -28,7 +45,7 @@ std::wstring DefaultIconText(const std::wstring& iconPath, int iconId);
 // an existing file and is kept as written otherwise.
 void SplitIconLocation(const std::wstring& text, std::wstring& iconPath, int& iconId);
 
-// True when the extension is usable and the class's icon text, command and
+// True when the extension is registrable and the class's icon text, command and
 // verb key fit the 1024-character buffers they are made in.
 bool FileTypeClassFits(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension, int iconId,
                        const std::wstring& iconPath);
@@ -36,8 +53,8 @@ bool FileTypeClassFits(const wchar_t* verbKey, const wchar_t* commandTail, const
 // Writes the class's description (when given), DefaultIcon (short icon
 // path, comma, id), an empty "shell" key, and one verb with its display
 // name (when given) and command line `"<client>" <commandTail>`; removes a
-// "ddeexec" below the verb. Unusable input is refused before any registry
-// call. Always 0.
+// "ddeexec" below the verb. An extension that is not registrable, or texts
+// that do not fit, are refused before any registry call. Always 0.
 int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const wchar_t* verbDisplayName,
                        const wchar_t* description, const std::wstring& extension, int iconId,
                        const std::wstring& iconPath);

@@ -1,5 +1,9 @@
 #include "ui/file_type_edit_dialog.h"
 
+#include <commctrl.h>
+
+#include <string>
+
 #include "app/context.h"
 #include "catalogue/file_types.h"
 #include "catalogue/icons.h"
@@ -13,16 +17,25 @@ namespace {
 const wchar_t kTargetEntry[] = L"TargetEntry";
 constexpr int kExtensionCheckChars = 32;
 
+// The icon the dialog shows now. It is kept as path and id rather than read
+// back from the location field, which shows the short form and could not
+// hold an over-long path whole.
+struct IconChoice {
+    std::wstring path;
+    int id = 0;
+};
+
 FileTypeEntry* Target(HWND dialog) { return static_cast<FileTypeEntry*>(GetPropW(dialog, kTargetEntry)); }
+IconChoice* Choice(HWND dialog) { return reinterpret_cast<IconChoice*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 void SetOkEnabled(HWND dialog, bool enabled) { EnableWindow(GetDlgItem(dialog, IDOK), enabled); }
 
-// Shows a path and id: the location text and the icon itself. The static
+// Shows the chosen icon: the location text and the icon itself. The static
 // control does not own its icons, so the one it showed before is destroyed.
-void ShowIcon(HWND dialog, const std::wstring& iconPath, int iconId)
+void ShowIcon(HWND dialog, const IconChoice& choice)
 {
-    SetDlgItemTextW(dialog, IDC_EDIT_ICON_LOCATION, DefaultIconText(iconPath, iconId).c_str());
-    UniqueIcon icon = LoadTypeIcon(iconPath.c_str(), iconId);
+    SetDlgItemTextW(dialog, IDC_EDIT_ICON_LOCATION, DefaultIconText(choice.path, choice.id).c_str());
+    UniqueIcon icon = LoadTypeIcon(choice.path.c_str(), choice.id);
     if (!icon) return;
     auto previous = reinterpret_cast<HICON>(
         SendDlgItemMessageW(dialog, IDC_EDIT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon.release()), 0));
@@ -34,38 +47,62 @@ void OnInitDialog(HWND dialog, LPARAM entryAddress)
     SetPropW(dialog, kTargetEntry, reinterpret_cast<HANDLE>(entryAddress));
     const FileTypeEntry* entry = Target(dialog);
     if (!entry) return;
-    // Longer texts could never be registered or stored.
+    auto* choice = new IconChoice{entry->iconPath, entry->iconId};
+    if (choice->path.empty()) *choice = IconChoice{resourceModulePath, -IDI_DEFAULT_TYPE};
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(choice));
+    // Room for one leading dot; what is longer could never be registered.
     SendDlgItemMessageW(dialog, IDC_EDIT_EXTENSION, EM_LIMITTEXT, kMaxExtensionChars + 1, 0);
     SendDlgItemMessageW(dialog, IDC_EDIT_DESCRIPTION, EM_LIMITTEXT, kPathChars - 1, 0);
     SetDlgItemTextW(dialog, IDC_EDIT_EXTENSION, entry->extension.c_str());
     if (entry->extension.empty()) SetOkEnabled(dialog, false);
     SetDlgItemTextW(dialog, IDC_EDIT_DESCRIPTION, entry->description.c_str());
-    if (entry->iconPath.empty()) {
-        ShowIcon(dialog, resourceModulePath, -IDI_DEFAULT_TYPE);
-    } else {
-        ShowIcon(dialog, entry->iconPath, entry->iconId);
-    }
+    ShowIcon(dialog, *choice);
     SetFocus(GetDlgItem(dialog, IDC_EDIT_EXTENSION));
 }
 
 void OnChangeIcon(HWND dialog)
 {
-    std::wstring iconPath;
-    int iconId = 0;
-    SplitIconLocation(GetItemText(dialog, IDC_EDIT_ICON_LOCATION, kPathChars), iconPath, iconId);
-    OpenIconPicker(dialog, iconPath, iconId);  // leaves both alone unless the user chose another icon
-    ShowIcon(dialog, iconPath, iconId);
+    IconChoice* choice = Choice(dialog);
+    if (!choice) return;
+    OpenIconPicker(dialog, choice->path, choice->id);  // leaves both alone unless the user chose another icon
+    ShowIcon(dialog, *choice);
+}
+
+UINT ReasonText(ExtensionFault fault)
+{
+    switch (fault) {
+    case ExtensionFault::TooLong: return IDS_EXTENSION_TOO_LONG;
+    case ExtensionFault::BadCharacter: return IDS_EXTENSION_BAD_CHAR;
+    default: return IDS_EXTENSION_ONLY_DOTS;  // a lone "." leaves nothing but dots behind
+    }
+}
+
+// The dialog stays open with the whole extension selected, and the field
+// says why in a balloon tip.
+void RefuseExtension(HWND dialog, ExtensionFault fault)
+{
+    HWND field = GetDlgItem(dialog, IDC_EDIT_EXTENSION);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(field), TRUE);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    const std::wstring why = LoadModuleString(ReasonText(fault), kShortTextChars);
+    EDITBALLOONTIP tip{sizeof(tip), L"", why.c_str(), TTI_NONE};
+    SendMessageW(field, EM_SHOWBALLOONTIP, 0, reinterpret_cast<LPARAM>(&tip));
+    OutputDebugStringW((L"Korvane: the edit dialog refused an extension: " + why + L"\n").c_str());
 }
 
 void OnConfirm(HWND dialog)
 {
     FileTypeEntry* entry = Target(dialog);
-    if (entry) {
+    const IconChoice* choice = Choice(dialog);
+    if (entry && choice) {
         std::wstring extension = GetItemText(dialog, IDC_EDIT_EXTENSION, kPathChars);
         if (!extension.empty() && extension[0] == L'.') extension.erase(0, 1);
+        const ExtensionFault fault = CheckExtension(extension);
+        if (fault != ExtensionFault::None) return RefuseExtension(dialog, fault);
         entry->extension = extension;
         entry->description = GetItemText(dialog, IDC_EDIT_DESCRIPTION, kPathChars);
-        SplitIconLocation(GetItemText(dialog, IDC_EDIT_ICON_LOCATION, kPathChars), entry->iconPath, entry->iconId);
+        entry->iconPath = choice->path;
+        entry->iconId = choice->id;
     }
     EndDialog(dialog, 1);
 }
@@ -74,6 +111,8 @@ void OnDestroy(HWND dialog)
 {
     auto icon = reinterpret_cast<HICON>(SendDlgItemMessageW(dialog, IDC_EDIT_ICON, STM_SETICON, 0, 0));
     if (icon) DestroyIcon(icon);
+    delete Choice(dialog);
+    SetWindowLongPtrW(dialog, DWLP_USER, 0);
     RemovePropW(dialog, kTargetEntry);
 }
 

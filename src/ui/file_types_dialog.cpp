@@ -161,12 +161,19 @@ void OnInitDialog(HWND dialog)
 
 int FirstSelected(HWND list) { return ListView_GetNextItem(list, -1, LVNI_SELECTED); }
 
+// The edit dialog is owned by this one, which stays disabled while it is
+// open: no type can be removed, and the list cannot end, under an edit.
+bool OpenEditDialog(HWND dialog, FileTypeEntry* entry)
+{
+    return DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_FILETYPE_EDIT), dialog, FileTypeEditDialogProc,
+                           reinterpret_cast<LPARAM>(entry)) == 1;
+}
+
 void OnAdd(HWND dialog)
 {
     auto* entry = new FileTypeEntry(L"");
     entry->flags |= FT_ASSOCIATED;
-    if (DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_FILETYPE_EDIT), nullptr, FileTypeEditDialogProc,
-                        reinterpret_cast<LPARAM>(entry)) == 1) {
+    if (OpenEditDialog(dialog, entry)) {
         TypeImages pictures;
         AddItem(TypeList(dialog), entry, pictures);
     } else {
@@ -180,9 +187,11 @@ void EditItem(HWND dialog, int index)
     if (index < 0) return;
     FileTypeEntry* entry = EntryAt(TypeList(dialog), index);
     if (!entry) return;
-    if (DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_FILETYPE_EDIT), nullptr, FileTypeEditDialogProc,
-                        reinterpret_cast<LPARAM>(entry)) == 1)
-        RefreshItem(TypeList(dialog), index);
+    HWND list = TypeList(dialog);
+    if (OpenEditDialog(dialog, entry)) RefreshItem(list, index);
+    // Back where the user was: the edited type, focused and selected.
+    ListView_SetItemState(list, index, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
 }
 
 void OnRemove(HWND dialog)
@@ -215,6 +224,10 @@ void OnConfirm(HWND dialog, int command)
 
 void OnCommand(HWND dialog, int id)
 {
+    // Disabled, the dialog has a dialog of its own open (an edit, the
+    // cancel question): a command that still arrives, posted by another
+    // program say, must not change the list under it.
+    if (!IsWindowEnabled(dialog)) return;
     switch (id) {
     case IDC_TYPE_ADD: OnAdd(dialog); break;
     case IDC_TYPE_EDIT: EditItem(dialog, FirstSelected(TypeList(dialog))); break;
@@ -233,7 +246,7 @@ void OnNotify(HWND dialog, const NMHDR* header)
     if (header->idFrom != IDC_TYPE_LIST) return;
     switch (header->code) {
     case NM_DBLCLK:
-        EditItem(dialog, reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem);
+        if (IsWindowEnabled(dialog)) EditItem(dialog, reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem);
         break;
     case LVN_KEYDOWN:
         if (reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey == VK_DELETE)

@@ -106,13 +106,13 @@ void OnBrowse(HWND dialog)
     wchar_t savedDirectory[kPathChars];
     GetCurrentDirectoryW(kPathChars, savedDirectory);
 
-    const std::wstring filter = LoadModuleString(IDS_ICON_FILTER, kPathChars);
+    const std::wstring filter = LoadModuleStringList(IDS_ICON_FILTER);
     const std::wstring title = LoadModuleString(IDS_ICON_BROWSE_TITLE, kTitleChars);
     wchar_t file[kPathChars] = L"";
     OPENFILENAMEW open{};
     open.lStructSize = sizeof(open);
     open.hwndOwner = dialog;
-    open.lpstrFilter = filter.c_str();
+    open.lpstrFilter = filter.empty() ? nullptr : filter.c_str();
     open.nFilterIndex = 1;
     open.lpstrFile = file;
     open.nMaxFile = kPathChars;

@@ -60,8 +60,10 @@ void OnInitDialog(HWND dialog)
     SetCheck(dialog, IDC_FOLDER_VERB, c.folderSelected != 0);
     SetCheck(dialog, IDC_AUDIOCD, c.audioCdSelected != 0);
     ShowWindow(dialog, SW_SHOWNORMAL);
-    // The procedure answers FALSE, so it places the keyboard focus itself.
-    SetFocus(GetDlgItem(dialog, IDOK));
+    // The procedure answers FALSE, so it places the keyboard focus itself:
+    // on the chosen method, where the arrow keys move the choice and Enter
+    // still presses the default button.
+    SetFocus(GetDlgItem(dialog, ButtonForMethod(c.execMethod)));
 }
 
 void OnConfirm(HWND dialog, int command)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/context.h"
+#include "registry/file_type_class.h"
 
 namespace {
 
@@ -40,8 +41,9 @@ void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
     for (const FileTypeEntry& entry : list) {
         if (entry.IsPseudoType()) continue;
         const wchar_t* name = WithoutLeadingDot(entry.extension.c_str());
-        if (name[0] == L'\0' || wcschr(name, L';')) {
-            // It could never be read back as itself: ";" separates the list.
+        if (!IsRegistrableExtension(name)) {
+            // It could never be registered, nor read back as itself (";"
+            // separates the list).
             OutputDebugStringW(L"Korvane: a type without a storable name was not stored\n");
             continue;
         }

@@ -75,6 +75,13 @@ void SetText(HWND dialog, int id, const std::wstring& text)
 
 bool Enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
+HWND FocusOf(HWND window)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+
 void Key(HWND control, UINT virtualKey)
 {
     const UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);

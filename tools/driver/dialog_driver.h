@@ -30,6 +30,8 @@ void SetBox(HWND dialog, int id, bool checked);
 bool BoxChecked(HWND dialog, int id);
 void SetText(HWND dialog, int id, const std::wstring& text);  // also notifies EN_CHANGE
 bool Enabled(HWND dialog, int id);
+// The control with the keyboard focus on the window's thread.
+HWND FocusOf(HWND window);
 // A key pressed and released on a control, and typed characters.
 void Key(HWND control, UINT virtualKey);
 void Type(HWND control, const std::wstring& text);
