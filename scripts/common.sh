@@ -11,7 +11,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko prompts in a headles
 # What building and testing needs, and any further packages named.
 korvane_packages() {
     local wanted="wine64 wine g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools \
-cmake googletest $*"
+cmake googletest nlohmann-json3-dev $*"
     local missing=""
     for p in $wanted; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

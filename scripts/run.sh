@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The tool's main job in the project's own Wine prefix: installs the four
+# The tool's main job in the project's own Wine prefix: installs the five
 # files into "C:\Program Files\Korvane Player" and runs a "/Register" with
 # the sample settings file. With a display you answer the dialogs yourself;
 # without one the run happens under Xvfb, a driver answers the dialogs, and
@@ -49,6 +49,15 @@ show_changes() {
     diff -U0 "$BUILD_DIR/registry-before.txt" "$BUILD_DIR/registry-after.txt" | grep -v -E '^(---|\+\+\+|@@)' || true
 }
 
+# What the read-only report says about the state the run left.
+show_report() {
+    echo "== KorvaneAssocCheck.exe \"$SETTINGS_WIN\""
+    set +e
+    wine "$INSTALL_WIN\\KorvaneAssocCheck.exe" "$SETTINGS_WIN" </dev/null | tr -d '\r' | tee "$BUILD_DIR/report.txt"
+    echo "== the report ended with exit code ${PIPESTATUS[0]}"
+    set -e
+}
+
 if [ -n "${DISPLAY:-}" ] && [ -z "${KORVANE_IN_XVFB:-}" ] && [ "${KORVANE_HEADLESS:-}" != 1 ]; then
     korvane_prefix ""
     install_into_prefix
@@ -62,6 +71,7 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${KORVANE_IN_XVFB:-}" ] && [ "${KORVANE_HEADLE
     echo "== KorvaneAssoc.exe /Register ended with exit code $code"
     registry_state "$BUILD_DIR/registry-after.txt"
     show_changes
+    show_report
     exit 0
 fi
 
@@ -83,6 +93,7 @@ wine explorer /desktop=Korvane,1000x720 "$BUILD_DIR/bin/korvane_demo.exe" \
 cat "$SHOTS/report.txt" 2>/dev/null || echo "the driver wrote no report"
 registry_state "$BUILD_DIR/registry-after.txt"
 show_changes
+show_report
 for bmp in "$SHOTS"/*.bmp; do
     [ -e "$bmp" ] || continue
     convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"

@@ -33,6 +33,46 @@
 #define IDS_EXTENSION_BAD_CHAR  10431
 #define IDS_EXTENSION_ONLY_DOTS 10432
 
+// Strings of the association report (KorvaneAssocCheck.exe)
+#define IDS_REPORT_TITLE            10500
+#define IDS_REPORT_USAGE            10501
+#define IDS_REPORT_SETTINGS         10502
+#define IDS_REPORT_SETTINGS_NONE    10503
+#define IDS_REPORT_SETTINGS_MISSING 10504
+#define IDS_REPORT_SETTINGS_NO_LIST 10505
+#define IDS_REPORT_SETTINGS_TYPES   10506   // %u: the number of stored types
+#define IDS_REPORT_DEFAULT_PROGRAMS 10507
+#define IDS_REPORT_AUDIOCD          10508
+#define IDS_REPORT_FOLDER           10509
+#define IDS_REPORT_CAPABILITY_64    10510
+#define IDS_REPORT_CAPABILITY_32    10511
+#define IDS_REPORT_CLASS            10512
+#define IDS_REPORT_ICON             10513
+#define IDS_REPORT_VERB             10514
+#define IDS_REPORT_OWNER            10515
+#define IDS_REPORT_BACKUP           10516
+#define IDS_REPORT_USER_CHOICE      10517
+#define IDS_REPORT_STORED           10518
+#define IDS_REPORT_MISSING          10519
+#define IDS_REPORT_NONE             10520
+#define IDS_REPORT_YES              10521
+#define IDS_REPORT_NO               10522
+#define IDS_REPORT_OWNER_PLAYER     10523
+#define IDS_REPORT_OWNER_OTHER      10524
+#define IDS_REPORT_FILE_EXISTS      10525
+#define IDS_REPORT_FILE_MISSING     10526
+#define IDS_REPORT_ICON_LOADS       10527
+#define IDS_REPORT_ICON_FAILS       10528
+#define IDS_REPORT_CLIENT_EXISTS    10529
+#define IDS_REPORT_CLIENT_MISSING   10530
+#define IDS_REPORT_VIEW_64          10531
+#define IDS_REPORT_VIEW_32          10532
+#define IDS_REPORT_COMMAND          10533
+#define IDS_REPORT_NAME             10534
+#define IDS_REPORT_SUMMARY          10535   // %u: the number of types
+#define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
+#define IDS_REPORT_FINDING_FIRST    10550   // 10550..10557: Finding in order
+
 // Dialog templates of the resource module
 #define IDD_FILETYPE_EDIT       265
 #define IDD_FILETYPES           3040

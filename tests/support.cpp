@@ -45,8 +45,8 @@ void DumpKey(HKEY key, const std::wstring& name, std::wstring& out)
 {
     out += L"[" + name + L"]\n";
     std::vector<std::wstring> lines;
-    std::vector<wchar_t> valueName(16384);
-    std::vector<BYTE> data(1 << 20);
+    static std::vector<wchar_t> valueName(16384);
+    static std::vector<BYTE> data(1 << 20);
     for (DWORD i = 0;; ++i) {
         DWORD nameLength = 16384, type = 0, size = static_cast<DWORD>(data.size());
         if (RegEnumValueW(key, i, valueName.data(), &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
@@ -117,7 +117,8 @@ std::wstring IniString(const std::wstring& path, const wchar_t* section, const w
     return value;
 }
 
-PreservedTree::PreservedTree(HKEY root, std::wstring key, REGSAM view) : root_(root), key_(std::move(key)), view_(view)
+PreservedTree::PreservedTree(HKEY root, std::wstring key, REGSAM view, bool keep)
+    : root_(root), key_(std::move(key)), view_(view)
 {
     if (KeyExists(root_, key_, view_)) {
         saved_ = L"Software\\KorvaneTests\\Saved\\" + Unique(L"");
@@ -126,7 +127,7 @@ PreservedTree::PreservedTree(HKEY root, std::wstring key, REGSAM view) : root_(r
             saved_.clear();
         }
     }
-    DeleteTree(root_, key_, view_);
+    if (!keep) DeleteTree(root_, key_, view_);
 }
 
 PreservedTree::~PreservedTree()
@@ -277,4 +278,47 @@ DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments)
 {
     PROCESS_INFORMATION process = StartProcess(exe, arguments);
     return WaitExit(process);
+}
+
+namespace {
+
+HANDLE InheritableFile(const std::wstring& path)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr);
+}
+
+std::string ReadAll(HANDLE file)
+{
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    return bytes;
+}
+
+} // namespace
+
+DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments, std::string& output, std::string& errors)
+{
+    TempFolder folder;
+    HANDLE out = InheritableFile(folder.File(L"out.txt"));
+    HANDLE err = InheritableFile(folder.File(L"err.txt"));
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                   &process);
+    const DWORD code = WaitExit(process);
+    output = ReadAll(out);
+    errors = ReadAll(err);
+    CloseHandle(out);
+    CloseHandle(err);
+    return code;
 }

@@ -31,10 +31,11 @@ std::wstring ReadTextFileUtf8(const std::wstring& path);
 std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key);  // or kMissing
 
 // Moves root\key (in one view) aside for the length of a test, so that the
-// test starts without it, and puts it back exactly as it was afterwards.
+// test starts without it (or, with keep, from a copy of it), and puts it
+// back exactly as it was afterwards.
 class PreservedTree {
 public:
-    PreservedTree(HKEY root, std::wstring key, REGSAM view = 0);
+    PreservedTree(HKEY root, std::wstring key, REGSAM view = 0, bool keep = false);
     ~PreservedTree();
     PreservedTree(const PreservedTree&) = delete;
     PreservedTree& operator=(const PreservedTree&) = delete;
@@ -49,9 +50,9 @@ private:
 // Several preserved keys at once.
 struct PreservedTrees {
     std::vector<std::unique_ptr<PreservedTree>> trees;
-    void Add(HKEY root, const std::wstring& key, REGSAM view = 0)
+    void Add(HKEY root, const std::wstring& key, REGSAM view = 0, bool keep = false)
     {
-        trees.push_back(std::make_unique<PreservedTree>(root, key, view));
+        trees.push_back(std::make_unique<PreservedTree>(root, key, view, keep));
     }
 };
 
@@ -89,5 +90,7 @@ std::wstring InstallDir();                      // the installed tool (KORVANE_I
 PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments);
 DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs = 60000);  // closes the handles
 DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments);
+// Runs a console program with its standard output and error captured.
+DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments, std::string& output, std::string& errors);
 
 #endif

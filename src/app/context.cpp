@@ -19,6 +19,7 @@ wchar_t builtinDescriptions[kBuiltinTypeCount][kPathChars] = {
 };
 
 DWORD registryViewFlag = 0;
+REGSAM registryAccessRights = KEY_ALL_ACCESS;
 
 AssociationContext InitialAssociationContext()
 {

@@ -47,8 +47,12 @@ extern wchar_t resourceModulePath[kPathChars];
 extern wchar_t builtinDescriptions[kBuiltinTypeCount][kPathChars];
 
 // 0x100 (KEY_WOW64_64KEY) on a Windows that knows WOW64, else 0; combined
-// with KEY_ALL_ACCESS in every registry open and create.
+// with registryAccessRights in every registry open and create.
 extern DWORD registryViewFlag;
+
+// KEY_ALL_ACCESS in the association tool, which runs elevated and writes;
+// KEY_READ in the read-only report, which runs as any user.
+extern REGSAM registryAccessRights;
 
 extern AssociationContext associationContext;
 

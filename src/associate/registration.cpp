@@ -20,8 +20,6 @@
 
 namespace {
 
-const wchar_t kApplicationName[] = L"Korvane Player";
-
 // What a run finds before the dialogs, and what it removes when applying.
 struct Catalogue {
     FileTypeList current;
@@ -70,13 +68,6 @@ INT_PTR RunDialogs()
     }
 }
 
-void WriteDefaultProgramsRecord()
-{
-    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kApplicationName, kCapabilitiesKey);
-    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kPlayerKey, L"LocalizedString", kApplicationName);
-    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationDescription", kApplicationName);
-    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", kApplicationName);
-}
 
 void Apply(Catalogue& catalogue)
 {
@@ -95,6 +86,14 @@ void Apply(Catalogue& catalogue)
 }
 
 } // namespace
+
+void WriteDefaultProgramsRecord()
+{
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kRegisteredApplicationsKey, kApplicationName, kCapabilitiesKey);
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kPlayerKey, L"LocalizedString", kApplicationName);
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationDescription", kApplicationName);
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", kApplicationName);
+}
 
 int RunRegistration()
 {

@@ -6,4 +6,8 @@
 // with its "OK and leave" button, -1 a dialog could not be shown.
 int RunRegistration();
 
+// The player as a registered application of Default Programs: its name and
+// the place of its capability record, in both views.
+void WriteDefaultProgramsRecord();
+
 #endif

@@ -8,13 +8,10 @@
 #include "app/context.h"
 #include "catalogue/icons.h"
 #include "registry/file_type_class.h"
-#include "registry/handles.h"
 #include "registry/player_keys.h"
 #include "registry/primitives.h"
 
 namespace {
-
-constexpr DWORD kValueNameChars = 256;
 
 void AddOrOverwrite(FileTypeList& list, FileTypeEntry&& entry)
 {
@@ -80,18 +77,10 @@ bool IsTypeAssociated(FileTypeEntry& entry)
 
 void DiscoverAssociatedTypes(FileTypeList& list)
 {
-    RegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kFileAssociationsKey, 0, KEY_ALL_ACCESS | registryViewFlag, key.put()) !=
-        ERROR_SUCCESS)
-        return;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[kValueNameChars];
-        DWORD length = kValueNameChars;
-        DWORD type = 0;
-        // A name of 256 characters or more ends the walk like the end of the
-        // list does.
-        if (RegEnumValueW(key.get(), index, name, &length, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) break;
-        FileTypeEntry entry(name[0] == L'.' ? name + 1 : name);
+    // A name of 256 characters or more ends the walk like the end of the
+    // list does.
+    for (const std::wstring& name : ValueNames(HKEY_LOCAL_MACHINE, kFileAssociationsKey)) {
+        FileTypeEntry entry(name[0] == L'.' ? name.substr(1) : name);
         if (IsTypeAssociated(entry)) AddOrOverwrite(list, std::move(entry));
     }
 }

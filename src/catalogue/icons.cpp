@@ -103,23 +103,26 @@ HICON IconModuleCache::Icon(const std::wstring& path, int32_t iconId)
     return handle;
 }
 
-UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache)
+UniqueIcon LoadIconOf(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache)
 {
     UniqueIcon icon;
     if (IsIcoFile(iconPath)) {
         icon.reset(LoadIcoFile(iconPath, 32));
     } else {
         UniqueModule ownModule;
-        HMODULE module = cache ? cache->Get(iconPath)
-                               : (ownModule.reset(LoadIconModule(iconPath)), ownModule.get());
+        HMODULE module = cache ? cache->Get(iconPath) : (ownModule.reset(LoadIconModule(iconPath)), ownModule.get());
         // Only a negated resource id names a group here; a position finds no
-        // icon and leads to the fallback.
+        // icon.
         if (module && iconId < 0)
             icon.reset(LoadOwnedIcon(module, static_cast<int>((0u - static_cast<uint32_t>(iconId)) & 0xFFFF)));
     }
-    if (!icon || icon.get() == INVALID_HANDLE_VALUE) {
-        icon.release();
-        icon.reset(LoadOwnedIcon(associationContext.resourceModule, IDI_DEFAULT_TYPE));
-    }
+    if (icon.get() == INVALID_HANDLE_VALUE) icon.release();
+    return icon;
+}
+
+UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache)
+{
+    UniqueIcon icon = LoadIconOf(iconPath, iconId, cache);
+    if (!icon) icon.reset(LoadOwnedIcon(associationContext.resourceModule, IDI_DEFAULT_TYPE));
     return icon;
 }

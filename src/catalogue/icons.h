@@ -60,6 +60,11 @@ private:
     std::map<std::pair<std::wstring, int32_t>, UniqueIcon> icons_;
 };
 
+// The icon that a path and id name (32x32), or null: an ".ico" file, else
+// the group minus id of the module. Without a cache the module is loaded
+// and freed again within the call.
+UniqueIcon LoadIconOf(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache = nullptr);
+
 // The icon of a type for display (32x32): an ".ico" file, else the group
 // minus id of the module; when neither gives an icon, the resource
 // module's icon 101. The caller owns the result (it may be null). Without a

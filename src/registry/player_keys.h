@@ -11,5 +11,6 @@ inline constexpr wchar_t kAudioCdCommandKey[] = L"AudioCD\\shell\\play\\command"
 inline constexpr wchar_t kFolderVerbKey[] = L"Folder\\shell\\KorvaneOpen";
 inline constexpr wchar_t kFolderCommandKey[] = L"Folder\\shell\\KorvaneOpen\\command";
 inline constexpr wchar_t kClientExeName[] = L"Tovrix.exe";
+inline constexpr wchar_t kApplicationName[] = L"Korvane Player";
 
 #endif

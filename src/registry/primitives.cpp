@@ -14,8 +14,11 @@ namespace {
 constexpr DWORD kAllViews64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;  // 0x000F013F
 constexpr DWORD kAllViews32 = KEY_ALL_ACCESS | KEY_WOW64_32KEY;  // 0x000F023F
 constexpr DWORD kNameChars = 1024;
+constexpr DWORD kValueNameChars = 256;  // a longer name ends a walk over the values
 
-DWORD Access() { return KEY_ALL_ACCESS | registryViewFlag; }
+DWORD Access() { return RegistryAccess(); }
+
+REGSAM ViewAccess(REGSAM view) { return registryAccessRights | (view ? view : registryViewFlag); }
 
 bool OpenKey(HKEY root, const wchar_t* subKey, DWORD access, RegKey& key)
 {
@@ -53,38 +56,6 @@ void DeleteValueInView(HKEY root, const wchar_t* subKey, DWORD access, const wch
     if (OpenKey(root, subKey, access, key)) RegDeleteValueW(key.get(), valueName);
 }
 
-// A value's raw data and type. The buffer carries two spare zero bytes, so
-// that reading it as text always ends inside the buffer, whatever the data
-// (odd byte count, no terminating NUL). False when the value is missing or
-// no buffer could be had; nothing is then read from or compared against it.
-struct RawValue {
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    std::vector<BYTE> bytes;
-
-    std::wstring AsText() const
-    {
-        const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes.data());
-        return std::wstring(text, wcsnlen(text, size / sizeof(wchar_t)));
-    }
-};
-
-bool ReadRawValue(HKEY key, const wchar_t* valueName, RawValue& value)
-{
-    if (RegQueryValueExW(key, valueName, nullptr, &value.type, nullptr, &value.size) != ERROR_SUCCESS) return false;
-    try {
-        value.bytes.assign(static_cast<size_t>(value.size) + sizeof(wchar_t), 0);
-    } catch (const std::bad_alloc&) {
-        OutputDebugStringW(L"Korvane: no memory for a registry value; it was left alone\n");
-        return false;
-    }
-    DWORD size = value.size;
-    if (RegQueryValueExW(key, valueName, nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
-        return false;
-    value.size = size < value.size ? size : value.size;
-    return true;
-}
-
 bool HasValue(HKEY key, const wchar_t* valueName)
 {
     return RegQueryValueExW(key, valueName, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -119,6 +90,65 @@ void DeleteSubKeys(HKEY key)
 using RegDeleteKeyExWFn = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 
 } // namespace
+
+REGSAM RegistryAccess() { return registryAccessRights | registryViewFlag; }
+
+std::wstring RegistryValue::AsText() const
+{
+    if (bytes.empty()) return std::wstring();
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes.data());
+    return std::wstring(text, wcsnlen(text, size / sizeof(wchar_t)));
+}
+
+bool ReadRawValue(HKEY key, const wchar_t* valueName, RegistryValue& value)
+{
+    if (RegQueryValueExW(key, valueName, nullptr, &value.type, nullptr, &value.size) != ERROR_SUCCESS) return false;
+    try {
+        value.bytes.assign(static_cast<size_t>(value.size) + sizeof(wchar_t), 0);
+    } catch (const std::bad_alloc&) {
+        OutputDebugStringW(L"Korvane: no memory for a registry value; it was left alone\n");
+        return false;
+    }
+    DWORD size = value.size;
+    if (RegQueryValueExW(key, valueName, nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
+        return false;
+    value.size = size < value.size ? size : value.size;
+    return true;
+}
+
+bool ReadValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, RegistryValue& value, REGSAM view)
+{
+    RegKey key;
+    return OpenKey(root, subKey, ViewAccess(view), key) && ReadRawValue(key.get(), valueName, value);
+}
+
+std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* subKey, REGSAM view)
+{
+    std::vector<std::wstring> names;
+    RegKey key;
+    if (!OpenKey(root, subKey, ViewAccess(view), key)) return names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[kValueNameChars];
+        DWORD length = kValueNameChars;
+        if (RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
+
+std::vector<std::wstring> SubKeyNames(HKEY root, const wchar_t* subKey, REGSAM view)
+{
+    std::vector<std::wstring> names;
+    RegKey key;
+    if (!OpenKey(root, subKey, ViewAccess(view), key)) return names;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[kNameChars];
+        DWORD length = kNameChars;
+        if (RegEnumKeyExW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        names.emplace_back(name, length);
+    }
+    return names;
+}
 
 int SetStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data)
 {
@@ -156,7 +186,7 @@ bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName
     DWORD type = REG_NONE;
     if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return false;
     if (type != REG_SZ) return false;
-    RawValue value;
+    RegistryValue value;
     if (!ReadRawValue(key.get(), valueName, value) || value.type != REG_SZ) return false;
     text = value.AsText();
     return true;
@@ -179,7 +209,7 @@ int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
     RegKey key;
     if (!OpenKey(root, subKey, Access(), key)) return -1;
     if (HasValue(key.get(), kBackupValueName)) return 0;
-    RawValue value;
+    RegistryValue value;
     if (ReadRawValue(key.get(), valueName, value)) {
         RegSetValueExW(key.get(), kBackupValueName, 0, value.type, value.bytes.data(), value.size);
     } else if (!HasValue(key.get(), valueName)) {
@@ -195,7 +225,7 @@ int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueNam
     RegKey key;
     if (!OpenKey(root, subKey, Access(), key)) return -1;
     if (!HasValue(key.get(), kBackupValueName)) return -1;
-    RawValue backup;
+    RegistryValue backup;
     if (ReadRawValue(key.get(), kBackupValueName, backup)) {
         if (_wcsicmp(backup.AsText().c_str(), ownData ? ownData : L"") == 0) {
             RegDeleteValueW(key.get(), valueName);

@@ -8,9 +8,40 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // The value that keeps a value's previous data, in the same key.
 extern const wchar_t kBackupValueName[];
+
+// The access every primitive opens keys with: registryAccessRights and the
+// view flag.
+REGSAM RegistryAccess();
+
+// A value's raw data and type. The buffer carries two spare zero bytes, so
+// that reading it as text always ends inside the buffer, whatever the data
+// (odd byte count, no terminating NUL).
+struct RegistryValue {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    std::vector<BYTE> bytes;
+
+    // The data up to its first NUL, read as UTF-16 whatever the type.
+    std::wstring AsText() const;
+};
+
+// Reads a value of an open key. False when the value is missing or no
+// buffer could be had; nothing is then read from or compared against it.
+bool ReadRawValue(HKEY key, const wchar_t* valueName, RegistryValue& value);
+
+// The same for a value of root\subKey in the given view (0: the view of
+// the other primitives).
+bool ReadValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, RegistryValue& value, REGSAM view = 0);
+
+// The names of a key's values or sub-keys in registry order, in the given
+// view (0: the view of the other primitives); empty when the key does not
+// open. Names too long for a registry name end the walk.
+std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* subKey, REGSAM view = 0);
+std::vector<std::wstring> SubKeyNames(HKEY root, const wchar_t* subKey, REGSAM view = 0);
 
 // Creates subKey if needed and writes data as REG_SZ (the terminating NUL
 // included); data null only makes sure the key exists. -1 when the key

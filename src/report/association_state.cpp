@@ -1,0 +1,248 @@
+#include "report/association_state.h"
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <map>
+
+#include "app/context.h"
+#include "catalogue/icons.h"
+#include "registry/file_type_class.h"
+#include "registry/player_keys.h"
+#include "registry/primitives.h"
+#include "ui/type_store.h"
+
+namespace {
+
+const wchar_t kFileExtsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+
+bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+ValueState ReadState(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view = 0)
+{
+    ValueState state;
+    RegistryValue value;
+    if (!ReadValue(root, key.c_str(), name, value, view)) return state;
+    state.present = true;
+    state.type = value.type;
+    if (IsTextType(value.type)) {
+        state.data = value.AsText();
+    } else {
+        for (DWORD i = 0; i < value.size; ++i) {
+            wchar_t pair[3];
+            swprintf(pair, 3, L"%02x", value.bytes[i]);
+            state.data += pair;
+        }
+    }
+    return state;
+}
+
+ViewedValue ReadBothViews(HKEY root, const std::wstring& key, const wchar_t* name)
+{
+    return ViewedValue{ReadState(root, key, name, KEY_WOW64_64KEY), ReadState(root, key, name, KEY_WOW64_32KEY)};
+}
+
+bool SameText(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
+
+bool FileExists(const std::wstring& path)
+{
+    if (path.empty() || !FitsPathBuffer(path.c_str())) return false;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The program a shell command starts: the quoted first word, or the text
+// up to the first blank.
+std::wstring CommandProgram(const std::wstring& command)
+{
+    if (!command.empty() && command[0] == L'"') return command.substr(1, command.find(L'"', 1) - 1);
+    return command.substr(0, command.find_first_of(L" \t"));
+}
+
+VerbState ReadVerb(const std::wstring& name, const std::wstring& commandKey)
+{
+    VerbState verb;
+    verb.name = name;
+    verb.command = ReadState(HKEY_CLASSES_ROOT, commandKey, nullptr).data;
+    verb.client = CommandProgram(verb.command);
+    verb.clientExists = FileExists(verb.client);
+    return verb;
+}
+
+void ReadClass(TypeState& type, const std::wstring& progId)
+{
+    type.classPresent = KeyExists(HKEY_CLASSES_ROOT, progId.c_str());
+    if (!type.classPresent) return;
+    QueryStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, type.description);
+    type.icon = ReadState(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr);
+    std::wstring iconPath;
+    int iconId = 0;
+    SplitIconLocation(type.icon.data, iconPath, iconId);
+    type.iconFileExists = FileExists(iconPath);
+    type.iconLoads = type.iconFileExists && LoadIconOf(iconPath.c_str(), ResolveIconIndex(iconPath.c_str(), iconId));
+    const std::wstring shell = progId + L"\\shell";
+    for (const std::wstring& verb : SubKeyNames(HKEY_CLASSES_ROOT, shell.c_str()))
+        type.verbs.push_back(ReadVerb(verb, shell + L"\\" + verb + L"\\command"));
+}
+
+void Judge(TypeState& type, const std::wstring& progId)
+{
+    const ValueState& c64 = type.capability.view64;
+    const ValueState& c32 = type.capability.view32;
+    const bool declared = c64.present || c32.present;
+    auto note = [&](Finding finding) { type.findings.push_back(finding); };
+    if (declared && !type.capability.Agree()) note(Finding::CapabilityViewsDiffer);
+    if (type.classPresent && !declared) note(Finding::ClassWithoutCapability);
+    if (declared && !type.classPresent) note(Finding::CapabilityWithoutClass);
+    for (const ValueState* c : {&c64, &c32}) {
+        if (c->present && !(c->type == REG_SZ && SameText(c->data, progId))) {
+            note(Finding::CapabilityNamesAnotherClass);
+            break;
+        }
+    }
+    if (type.backup.present && type.ownerKind != Owner::Player) note(Finding::StaleBackup);
+    if (std::any_of(type.verbs.begin(), type.verbs.end(), [](const VerbState& v) { return !v.clientExists; }))
+        note(Finding::ClientMissing);
+
+    if (!type.findings.empty()) {
+        type.status = TypeStatus::Stale;
+    } else if (declared && type.classPresent) {
+        const bool otherChoice = !type.userChoice.empty() && !SameText(type.userChoice, progId);
+        type.status = otherChoice ? TypeStatus::ChosenForOther : TypeStatus::Registered;
+    }
+}
+
+TypeState ReadType(const std::wstring& extension, bool stored)
+{
+    TypeState type;
+    type.extension = extension;
+    type.stored = stored;
+    const std::wstring progId = MakeProgId(extension);
+    const std::wstring dotted = L"." + extension;
+    type.capability = ReadBothViews(HKEY_LOCAL_MACHINE, kFileAssociationsKey, dotted.c_str());
+    ReadClass(type, progId);
+    type.owner = ReadState(HKEY_CLASSES_ROOT, dotted, nullptr);
+    type.ownerKind = !type.owner.present || type.owner.data.empty() ? Owner::None
+                     : SameText(type.owner.data, progId)             ? Owner::Player
+                                                                     : Owner::Other;
+    type.backup = ReadState(HKEY_CLASSES_ROOT, dotted, kBackupValueName);
+    const std::wstring choiceKey = std::wstring(kFileExtsKey) + L"\\" + dotted + L"\\UserChoice";
+    QueryStringValue(HKEY_CURRENT_USER, choiceKey.c_str(), L"ProgId", type.userChoice);
+    Judge(type, progId);
+    return type;
+}
+
+// Every extension anyone could ask about, once each whatever its letter
+// case (as the registry sees names), in the spelling met first.
+class ExtensionSet {
+public:
+    void Add(std::wstring extension, bool stored = false)
+    {
+        if (!extension.empty() && extension[0] == L'.') extension.erase(0, 1);
+        if (!IsUsableExtension(extension)) return;
+        std::wstring key = extension;
+        CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+        auto found = byKey_.emplace(key, std::make_pair(extension, stored));
+        if (!found.second) found.first->second.second |= stored;
+    }
+    // In order of the lower-case name.
+    const std::map<std::wstring, std::pair<std::wstring, bool>>& All() const { return byKey_; }
+
+private:
+    std::map<std::wstring, std::pair<std::wstring, bool>> byKey_;
+};
+
+// The player's classes under HKEY_CLASSES_ROOT: "Korvane <ext> File".
+void AddPlayerClasses(ExtensionSet& extensions)
+{
+    const std::wstring prefix = std::wstring(kProductWord) + L" ";
+    const std::wstring suffix = L" File";
+    for (const std::wstring& name : SubKeyNames(HKEY_CLASSES_ROOT, L"")) {
+        if (name.size() <= prefix.size() + suffix.size()) continue;
+        if (_wcsnicmp(name.c_str(), prefix.c_str(), prefix.size()) != 0) continue;
+        if (!SameText(name.substr(name.size() - suffix.size()), suffix)) continue;
+        extensions.Add(name.substr(prefix.size(), name.size() - prefix.size() - suffix.size()));
+    }
+}
+
+SettingsState ReadSettingsFile(const std::wstring& path, ExtensionSet& extensions)
+{
+    SettingsState settings;
+    settings.path = path;
+    if (path.empty() || !FitsPathBuffer(path.c_str())) return settings;
+    settings.found = FileExists(path);
+    if (!settings.found) return settings;
+    wchar_t probe[4];
+    settings.hasTypeList = GetPrivateProfileStringW(L"RegisterdExtensions", L"Extensions", L"", probe, 4,
+                                                    path.c_str()) > 0;
+    FileTypeList stored;
+    LoadStoredTypes(path.c_str(), stored);
+    settings.storedTypes = stored.size();
+    for (const FileTypeEntry& entry : stored) extensions.Add(entry.extension, true);
+    return settings;
+}
+
+HandlerState ReadHandler(const wchar_t* verbKey, const wchar_t* commandKey, bool backupMatters)
+{
+    HandlerState handler;
+    handler.command = ReadState(HKEY_CLASSES_ROOT, commandKey, nullptr);
+    handler.ours = handler.command.present && StrStrIW(handler.command.data.c_str(), kClientExeName) != nullptr;
+    handler.displayName = ReadState(HKEY_CLASSES_ROOT, verbKey, nullptr);
+    handler.backup = ReadState(HKEY_CLASSES_ROOT, commandKey, kBackupValueName);
+    if (handler.ours) {
+        handler.verb = ReadVerb(L"", commandKey);
+        if (!handler.verb->clientExists) handler.findings.push_back(Finding::ClientMissing);
+    }
+    if (backupMatters && handler.backup.present && !handler.ours) handler.findings.push_back(Finding::StaleBackup);
+    return handler;
+}
+
+void ReadDefaultPrograms(AssociationReport& report)
+{
+    const std::pair<const wchar_t*, const wchar_t*> values[] = {
+        {kRegisteredApplicationsKey, kApplicationName},
+        {kPlayerKey, L"LocalizedString"},
+        {kCapabilitiesKey, L"ApplicationDescription"},
+        {kCapabilitiesKey, L"ApplicationName"},
+    };
+    bool differ = false;
+    for (const auto& v : values) {
+        report.defaultPrograms.push_back({v.first, v.second, ReadBothViews(HKEY_LOCAL_MACHINE, v.first, v.second)});
+        differ |= !report.defaultPrograms.back().value.Agree();
+    }
+    if (differ) report.defaultProgramsFindings.push_back(Finding::ValuesDifferBetweenViews);
+    const bool anyRegistered = report.Count(TypeStatus::Registered) + report.Count(TypeStatus::ChosenForOther) > 0;
+    if (anyRegistered && !report.defaultPrograms.front().value.view64.present)
+        report.defaultProgramsFindings.push_back(Finding::NotARegisteredApplication);
+}
+
+} // namespace
+
+bool AssociationReport::Consistent() const
+{
+    auto clean = [](const std::vector<Finding>& findings) { return findings.empty(); };
+    return clean(defaultProgramsFindings) && clean(audioCd.findings) && clean(folder.findings) &&
+           std::all_of(types.begin(), types.end(), [&](const TypeState& t) { return clean(t.findings); });
+}
+
+size_t AssociationReport::Count(TypeStatus status) const
+{
+    return static_cast<size_t>(
+        std::count_if(types.begin(), types.end(), [&](const TypeState& t) { return t.status == status; }));
+}
+
+AssociationReport ReadAssociationReport(const std::wstring& settingsFile)
+{
+    AssociationReport report;
+    ExtensionSet extensions;
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+        for (const std::wstring& name : ValueNames(HKEY_LOCAL_MACHINE, kFileAssociationsKey, view)) extensions.Add(name);
+    AddPlayerClasses(extensions);
+    report.settings = ReadSettingsFile(settingsFile, extensions);
+    for (const auto& entry : extensions.All()) report.types.push_back(ReadType(entry.second.first, entry.second.second));
+    report.audioCd = ReadHandler(L"AudioCD\\shell\\play", kAudioCdCommandKey, true);
+    report.folder = ReadHandler(kFolderVerbKey, kFolderCommandKey, false);
+    ReadDefaultPrograms(report);
+    return report;
+}

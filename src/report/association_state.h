@@ -1,0 +1,114 @@
+// What the registry and the settings file say about the player's file
+// associations, read without changing anything, and what of it is stale
+// or inconsistent.
+#ifndef KORVANE_REPORT_ASSOCIATION_STATE_H
+#define KORVANE_REPORT_ASSOCIATION_STATE_H
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// A value as read: absent, or its type and its data (text for the string
+// types, the bytes in hexadecimal for every other type).
+struct ValueState {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::wstring data;
+
+    bool operator==(const ValueState& other) const
+    {
+        return present == other.present && type == other.type && data == other.data;
+    }
+};
+
+// One value in the 64-bit and in the 32-bit view.
+struct ViewedValue {
+    ValueState view64;
+    ValueState view32;
+    bool Agree() const { return view64 == view32; }
+};
+
+struct VerbState {
+    std::wstring name;
+    std::wstring command;
+    std::wstring client;  // the program the command starts
+    bool clientExists = false;
+};
+
+enum class Owner { None, Player, Other };
+
+// Each a problem of the player's own making: any one makes the report's
+// exit code 1.
+enum class Finding {
+    CapabilityViewsDiffer,
+    ClassWithoutCapability,
+    CapabilityWithoutClass,
+    CapabilityNamesAnotherClass,
+    StaleBackup,
+    ClientMissing,
+    ValuesDifferBetweenViews,
+    NotARegisteredApplication,
+};
+
+enum class TypeStatus { Registered, ChosenForOther, Stale, NotRegistered };
+
+struct TypeState {
+    std::wstring extension;  // without the dot
+    bool stored = false;     // listed in the settings file
+    ViewedValue capability;
+    bool classPresent = false;
+    std::wstring description;
+    ValueState icon;         // DefaultIcon as written
+    bool iconFileExists = false;
+    bool iconLoads = false;
+    std::vector<VerbState> verbs;
+    ValueState owner;        // the extension key's default value
+    Owner ownerKind = Owner::None;
+    ValueState backup;       // "Before Korvane" on the extension key
+    std::wstring userChoice; // the ProgId Windows opens it with for this user; empty: none
+    std::vector<Finding> findings;
+    TypeStatus status = TypeStatus::NotRegistered;
+};
+
+// A shell command the player may hold: the audio-CD play handler or the
+// folder verb.
+struct HandlerState {
+    ValueState command;
+    bool ours = false;       // it names the client
+    std::optional<VerbState> verb;
+    ValueState displayName;  // the folder verb's name
+    ValueState backup;
+    std::vector<Finding> findings;
+};
+
+struct NamedViewedValue {
+    std::wstring key;
+    std::wstring name;
+    ViewedValue value;
+};
+
+struct SettingsState {
+    std::wstring path;       // empty: none given
+    bool found = false;
+    bool hasTypeList = false;
+    size_t storedTypes = 0;
+};
+
+struct AssociationReport {
+    SettingsState settings;
+    std::vector<NamedViewedValue> defaultPrograms;
+    std::vector<Finding> defaultProgramsFindings;
+    HandlerState audioCd;
+    HandlerState folder;
+    std::vector<TypeState> types;  // by extension, ignoring letter case
+
+    bool Consistent() const;
+    size_t Count(TypeStatus status) const;
+};
+
+// Reads everything; never writes. registryAccessRights must be KEY_READ.
+AssociationReport ReadAssociationReport(const std::wstring& settingsFile);
+
+#endif

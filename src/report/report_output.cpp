@@ -1,0 +1,302 @@
+#include "report/report_output.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "app/context.h"
+#include "registry/file_type_class.h"
+#include "resource.h"
+#include "ui/dialog_helpers.h"
+
+namespace {
+
+std::wstring Text(UINT id) { return LoadModuleString(id, kShortTextChars); }
+
+std::wstring Formatted(UINT id, size_t number)
+{
+    wchar_t line[kShortTextChars];
+    swprintf(line, kShortTextChars, Text(id).c_str(), static_cast<unsigned>(number));
+    return line;
+}
+
+const wchar_t* TypeName(DWORD type)
+{
+    switch (type) {
+    case REG_SZ: return L"REG_SZ";
+    case REG_EXPAND_SZ: return L"REG_EXPAND_SZ";
+    case REG_MULTI_SZ: return L"REG_MULTI_SZ";
+    case REG_BINARY: return L"REG_BINARY";
+    case REG_DWORD: return L"REG_DWORD";
+    case REG_QWORD: return L"REG_QWORD";
+    case REG_NONE: return L"REG_NONE";
+    default: return L"REG_UNKNOWN";
+    }
+}
+
+std::wstring Shown(const ValueState& value)
+{
+    if (!value.present) return Text(IDS_REPORT_MISSING);
+    if (value.type == REG_SZ) return value.data;
+    return std::wstring(TypeName(value.type)) + L" " + value.data;
+}
+
+UINT FindingText(Finding finding) { return IDS_REPORT_FINDING_FIRST + static_cast<UINT>(finding); }
+UINT StatusText(TypeStatus status) { return IDS_REPORT_STATUS_FIRST + static_cast<UINT>(status); }
+
+// Rows of label and value; the labels of the whole report share one column.
+class Table {
+public:
+    void Heading(const std::wstring& text) { rows_.push_back({L"", text, true}); }
+    void Row(const std::wstring& label, const std::wstring& value) { rows_.push_back({L"  " + label, value, false}); }
+    void Findings(const std::vector<Finding>& findings)
+    {
+        for (Finding f : findings) rows_.push_back({L"  !", Text(FindingText(f)), false});
+    }
+    void Blank() { rows_.push_back({L"", L"", true}); }
+
+    std::wstring Render() const
+    {
+        size_t width = 0;
+        for (const Line& r : rows_)
+            if (!r.heading) width = std::max(width, r.label.size());
+        std::wstring out;
+        for (const Line& r : rows_) {
+            if (r.heading) {
+                out += r.value + L"\n";
+            } else {
+                out += r.label + std::wstring(width + 2 - r.label.size(), L' ') + r.value + L"\n";
+            }
+        }
+        return out;
+    }
+
+private:
+    struct Line {
+        std::wstring label;
+        std::wstring value;
+        bool heading;
+    };
+    std::vector<Line> rows_;
+};
+
+std::wstring Parenthesised(const std::wstring& text, const std::wstring& note) { return text + L" (" + note + L")"; }
+
+void SettingsSection(Table& table, const SettingsState& settings)
+{
+    std::wstring value;
+    if (settings.path.empty()) {
+        value = Text(IDS_REPORT_SETTINGS_NONE);
+    } else if (!settings.found) {
+        value = Parenthesised(settings.path, Text(IDS_REPORT_SETTINGS_MISSING));
+    } else if (!settings.hasTypeList) {
+        value = Parenthesised(settings.path, Text(IDS_REPORT_SETTINGS_NO_LIST));
+    } else {
+        value = Parenthesised(settings.path, Formatted(IDS_REPORT_SETTINGS_TYPES, settings.storedTypes));
+    }
+    table.Heading(Text(IDS_REPORT_SETTINGS) + L": " + value);
+}
+
+void DefaultProgramsSection(Table& table, const AssociationReport& report)
+{
+    table.Heading(Text(IDS_REPORT_DEFAULT_PROGRAMS));
+    const std::wstring* key = nullptr;
+    for (const NamedViewedValue& v : report.defaultPrograms) {
+        if (!key || *key != v.key) table.Heading(L"  " + v.key);
+        key = &v.key;
+        table.Row(L"  " + v.name + L", " + Text(IDS_REPORT_VIEW_64), Shown(v.value.view64));
+        table.Row(L"  " + v.name + L", " + Text(IDS_REPORT_VIEW_32), Shown(v.value.view32));
+    }
+    table.Findings(report.defaultProgramsFindings);
+}
+
+std::wstring VerbText(const VerbState& verb)
+{
+    return Parenthesised(verb.command, Text(verb.clientExists ? IDS_REPORT_CLIENT_EXISTS : IDS_REPORT_CLIENT_MISSING));
+}
+
+void HandlerSection(Table& table, UINT title, const HandlerState& handler, bool withName)
+{
+    table.Heading(Text(title) + L": " + Text(handler.ours ? IDS_REPORT_OWNER_PLAYER
+                                              : handler.command.present ? IDS_REPORT_OWNER_OTHER
+                                                                        : IDS_REPORT_NONE));
+    if (withName) table.Row(Text(IDS_REPORT_NAME), Shown(handler.displayName));
+    table.Row(Text(IDS_REPORT_COMMAND), handler.verb ? VerbText(*handler.verb) : Shown(handler.command));
+    if (!withName) table.Row(Text(IDS_REPORT_BACKUP), handler.backup.present ? Shown(handler.backup) : Text(IDS_REPORT_NONE));
+    table.Findings(handler.findings);
+}
+
+std::wstring OwnerText(const TypeState& type)
+{
+    switch (type.ownerKind) {
+    case Owner::Player: return Text(IDS_REPORT_OWNER_PLAYER);
+    case Owner::Other: return Parenthesised(type.owner.data, Text(IDS_REPORT_OWNER_OTHER));
+    default: return Text(IDS_REPORT_NONE);
+    }
+}
+
+void TypeSection(Table& table, const TypeState& type)
+{
+    table.Heading(L"." + type.extension + L": " + Text(StatusText(type.status)));
+    table.Row(Text(IDS_REPORT_STORED), Text(type.stored ? IDS_REPORT_YES : IDS_REPORT_NO));
+    // A type the player holds nothing of: only who owns it now.
+    const bool nothingOfOurs = !type.capability.view64.present && !type.capability.view32.present && !type.classPresent;
+    if (nothingOfOurs) {
+        table.Row(Text(IDS_REPORT_OWNER), OwnerText(type));
+        if (!type.userChoice.empty()) table.Row(Text(IDS_REPORT_USER_CHOICE), type.userChoice);
+        table.Findings(type.findings);
+        return;
+    }
+    table.Row(Text(IDS_REPORT_CAPABILITY_64), Shown(type.capability.view64));
+    table.Row(Text(IDS_REPORT_CAPABILITY_32), Shown(type.capability.view32));
+    const std::wstring progId = MakeProgId(type.extension);
+    table.Row(Text(IDS_REPORT_CLASS), progId + L": " + (type.classPresent ? type.description : Text(IDS_REPORT_MISSING)));
+    if (type.classPresent) {
+        const std::wstring notes = Text(type.iconFileExists ? IDS_REPORT_FILE_EXISTS : IDS_REPORT_FILE_MISSING) +
+                                   L", " + Text(type.iconLoads ? IDS_REPORT_ICON_LOADS : IDS_REPORT_ICON_FAILS);
+        table.Row(Text(IDS_REPORT_ICON), Parenthesised(Shown(type.icon), notes));
+    }
+    for (const VerbState& verb : type.verbs) table.Row(Text(IDS_REPORT_VERB) + L" " + verb.name, VerbText(verb));
+    table.Row(Text(IDS_REPORT_OWNER), OwnerText(type));
+    table.Row(Text(IDS_REPORT_BACKUP), type.backup.present ? Shown(type.backup) : Text(IDS_REPORT_NONE));
+    table.Row(Text(IDS_REPORT_USER_CHOICE), type.userChoice.empty() ? Text(IDS_REPORT_NONE) : type.userChoice);
+    table.Findings(type.findings);
+}
+
+std::wstring SummaryLine(const AssociationReport& report)
+{
+    std::wstring line = Formatted(IDS_REPORT_SUMMARY, report.types.size());
+    const wchar_t* separator = L": ";
+    for (TypeStatus status : {TypeStatus::Registered, TypeStatus::ChosenForOther, TypeStatus::Stale, TypeStatus::NotRegistered}) {
+        const size_t count = report.Count(status);
+        if (count == 0) continue;
+        line += separator + std::to_wstring(count) + L" " + Text(StatusText(status));
+        separator = L", ";
+    }
+    return line;
+}
+
+// --- JSON -------------------------------------------------------------------
+
+using nlohmann::json;
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+const char* const kFindingNames[] = {
+    "capability-views-differ", "class-without-capability", "capability-without-class",
+    "capability-names-another-class", "stale-backup", "client-missing", "values-differ-between-views",
+    "not-a-registered-application",
+};
+const char* const kStatusNames[] = {"registered", "chosen-for-other", "stale", "not-registered"};
+const char* const kOwnerNames[] = {"none", "player", "other"};
+
+json Json(const ValueState& value)
+{
+    if (!value.present) return nullptr;
+    return json{{"type", Utf8(TypeName(value.type))}, {"data", Utf8(value.data)}};
+}
+
+json Json(const ViewedValue& value)
+{
+    return json{{"64", Json(value.view64)}, {"32", Json(value.view32)}, {"agree", value.Agree()}};
+}
+
+json Json(const std::vector<Finding>& findings)
+{
+    json list = json::array();
+    for (Finding f : findings) list.push_back(kFindingNames[static_cast<int>(f)]);
+    return list;
+}
+
+json Json(const VerbState& verb)
+{
+    return json{{"name", Utf8(verb.name)}, {"command", Utf8(verb.command)}, {"client", Utf8(verb.client)},
+                {"clientExists", verb.clientExists}};
+}
+
+json Json(const HandlerState& handler)
+{
+    return json{{"command", Json(handler.command)}, {"ours", handler.ours}, {"name", Json(handler.displayName)},
+                {"backup", Json(handler.backup)}, {"clientExists", handler.verb ? json(handler.verb->clientExists) : json()},
+                {"findings", Json(handler.findings)}};
+}
+
+json Json(const TypeState& type)
+{
+    json verbs = json::array();
+    for (const VerbState& verb : type.verbs) verbs.push_back(Json(verb));
+    json typeClass = nullptr;
+    if (type.classPresent) {
+        typeClass = json{{"progId", Utf8(MakeProgId(type.extension))}, {"description", Utf8(type.description)},
+                         {"icon", Json(type.icon)}, {"iconFileExists", type.iconFileExists},
+                         {"iconLoads", type.iconLoads}, {"verbs", verbs}};
+    }
+    return json{
+        {"extension", Utf8(type.extension)},
+        {"status", kStatusNames[static_cast<int>(type.status)]},
+        {"stored", type.stored},
+        {"capability", Json(type.capability)},
+        {"class", typeClass},
+        {"extensionKey", {{"owner", Json(type.owner)}, {"ownerIs", kOwnerNames[static_cast<int>(type.ownerKind)]},
+                          {"backup", Json(type.backup)}}},
+        {"userChoice", type.userChoice.empty() ? json() : json(Utf8(type.userChoice))},
+        {"findings", Json(type.findings)},
+    };
+}
+
+} // namespace
+
+std::wstring FormatReportText(const AssociationReport& report)
+{
+    Table table;
+    table.Heading(Text(IDS_REPORT_TITLE));
+    table.Blank();
+    SettingsSection(table, report.settings);
+    table.Blank();
+    DefaultProgramsSection(table, report);
+    table.Blank();
+    HandlerSection(table, IDS_REPORT_AUDIOCD, report.audioCd, false);
+    table.Blank();
+    HandlerSection(table, IDS_REPORT_FOLDER, report.folder, true);
+    for (const TypeState& type : report.types) {
+        table.Blank();
+        TypeSection(table, type);
+    }
+    table.Blank();
+    table.Heading(SummaryLine(report));
+    return table.Render();
+}
+
+std::string FormatReportJson(const AssociationReport& report)
+{
+    const SettingsState& s = report.settings;
+    json defaultPrograms = json::array();
+    for (const NamedViewedValue& v : report.defaultPrograms)
+        defaultPrograms.push_back(json{{"key", Utf8(v.key)}, {"name", Utf8(v.name)}, {"value", Json(v.value)}});
+    json types = json::array();
+    for (const TypeState& type : report.types) types.push_back(Json(type));
+    json summary{{"types", report.types.size()}};
+    for (TypeStatus status : {TypeStatus::Registered, TypeStatus::ChosenForOther, TypeStatus::Stale, TypeStatus::NotRegistered})
+        summary[kStatusNames[static_cast<int>(status)]] = report.Count(status);
+    const json document{
+        {"settingsFile", {{"path", s.path.empty() ? json() : json(Utf8(s.path))}, {"found", s.found},
+                          {"hasTypeList", s.hasTypeList}, {"storedTypes", s.storedTypes}}},
+        {"defaultPrograms", {{"values", defaultPrograms}, {"findings", Json(report.defaultProgramsFindings)}}},
+        {"audioCd", Json(report.audioCd)},
+        {"folderVerb", Json(report.folder)},
+        {"types", types},
+        {"summary", summary},
+        {"consistent", report.Consistent()},
+    };
+    return document.dump(2) + "\n";
+}

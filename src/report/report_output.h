@@ -1,0 +1,17 @@
+// The association report as a person reads it and as a script reads it.
+#ifndef KORVANE_REPORT_REPORT_OUTPUT_H
+#define KORVANE_REPORT_REPORT_OUTPUT_H
+
+#include <string>
+
+#include "report/association_state.h"
+
+// One section per part, the labels in one aligned column, a summary line at
+// the end; texts from the resource module.
+std::wstring FormatReportText(const AssociationReport& report);
+
+// The same facts as one JSON document, in UTF-8; names and values are
+// fixed English words, never translated.
+std::string FormatReportJson(const AssociationReport& report);
+
+#endif

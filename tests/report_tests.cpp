@@ -1,0 +1,167 @@
+// The installed report, KorvaneAssocCheck.exe, over registry states seeded
+// through the real registry: what it finds, what it answers, and that it
+// never writes.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <functional>
+
+#include "app/settings.h"
+#include "associate/applier.h"
+#include "associate/registration.h"
+#include "associate/verbs.h"
+#include "registry/primitives.h"
+#include "support.h"
+
+namespace {
+
+const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
+const std::wstring kUserChoice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.kvr";
+
+std::wstring Report() { return InstallDir() + L"\\KorvaneAssocCheck.exe"; }
+
+std::wstring Wide(const std::string& utf8)
+{
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0],
+                                    static_cast<int>(text.size())));
+    return text;
+}
+
+class AssociationReportRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
+        StartUpLikeTheTool();
+        LoadVerbDisplayNames();
+        associationContext.openCommand = OpenCommandForExecMethod(2);
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            trees_.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
+            trees_.Add(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", view);
+        }
+        for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs", L"Korvane kvs File", L"AudioCD",
+                                   L"Folder\\shell\\KorvaneOpen"})
+            trees_.Add(HKEY_CLASSES_ROOT, key);
+        trees_.Add(HKEY_CURRENT_USER, kUserChoice);
+        RegisterCleanly();
+    }
+    // A clean registration of one type, as a "/Register" run leaves it.
+    static void RegisterCleanly()
+    {
+        WriteDefaultProgramsRecord();
+        FileTypeEntry kvr(L"kvr", L"Korvane kvr sound", resourceModulePath, -107, FT_ASSOCIATED);
+        ApplyAssociations({}, {kvr}, &associationContext);
+    }
+    // Any change anywhere below HKLM\Software (both views) and HKCU\Software,
+    // by any process, even a value written again with the same data,
+    // signals it: more than comparing snapshots would see, at a fraction of
+    // the cost of reading some ten thousand keys twice per run.
+    struct ChangeWatch {
+        std::vector<HKEY> keys;
+        HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        ChangeWatch()
+        {
+            for (auto [root, view] : {std::make_pair(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY), std::make_pair(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY),
+                                      std::make_pair(HKEY_CURRENT_USER, 0)}) {
+                HKEY key;
+                RegOpenKeyExW(root, L"Software", 0, KEY_NOTIFY | view, &key);
+                RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
+                keys.push_back(key);
+            }
+        }
+        bool Changed() const { return WaitForSingleObject(event, 200) == WAIT_OBJECT_0; }
+        ~ChangeWatch()
+        {
+            for (HKEY key : keys) RegCloseKey(key);
+            CloseHandle(event);
+        }
+    };
+    ProcessStateGuard guard_;
+    PreservedTrees trees_;
+    TempFolder folder_;
+};
+
+TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
+{
+    const std::wstring settings = folder_.File(L"Korvane.ini");
+    {
+        ChangeWatch watch;  // the watch itself sees another process write
+        EXPECT_EQ(RunAndWait(InstallDir() + L"\\KorvaneAssoc.exe", L"/Unregister"), 1u);
+        EXPECT_TRUE(watch.Changed());
+        RegisterCleanly();
+    }
+    const struct {
+        const char* name;
+        std::function<void()> seed;
+        DWORD exitCode;
+        const char* status;   // of .kvr, in the JSON
+        const char* finding;  // of .kvr, in the JSON; null: none
+        std::wstring line;    // in the readable report
+    } cases[] = {
+        {"clean", [] {}, 0, "registered", nullptr, L"1 types: 1 registered"},
+        {"views differ", [] { HKEY key;
+                              RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCapability.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key);
+                              RegDeleteValueW(key, L".kvr");
+                              RegCloseKey(key); },
+         1, "stale", "capability-views-differ", L"the 64-bit and 32-bit capability values differ"},
+        {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
+         1, "stale", "capability-without-class", L"a capability value without a class"},
+        {"no capability", [] { DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), L".kvr"); },
+         1, "stale", "class-without-capability", L"a class without a capability value"},
+        {"backup left", [] { PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
+                             PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr"); },
+         1, "stale", "stale-backup", L"a backup left on a key that the player no longer holds"},
+        {"client gone", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell\\Open\\Command", nullptr,
+                                       L"\"C:\\Gone\\Tovrix.exe\" \"%1\""); },
+         1, "stale", "client-missing", L"(client missing)"},
+        {"user chose another program", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Other.App"); },
+         0, "chosen-for-other", nullptr, L"1 types: 1 chosen by the user for another program"},
+        {"settings file missing", [] {}, 0, "registered", nullptr, L"(not found)"},
+        {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
+         0, "registered", nullptr, L"(holds no list of file types)"},
+        {"stored, not registered", [&] { WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;kvr;\n"); },
+         0, "registered", nullptr, L"2 types: 1 registered, 1 not registered"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileW(settings.c_str());
+        PreservedTrees scratch;  // each case starts from the clean registration
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) scratch.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view, true);
+        for (const wchar_t* key : {L".kvr", L"Korvane kvr File"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
+        scratch.Add(HKEY_CURRENT_USER, kUserChoice, 0, true);
+        c.seed();
+
+        std::string text, json, errors;
+        {
+            ChangeWatch watch;
+            EXPECT_EQ(RunCapturing(Report(), L"\"" + settings + L"\"", text, errors), c.exitCode);
+            EXPECT_EQ(RunCapturing(Report(), L"/JSON \"" + settings + L"\"", json, errors), c.exitCode);
+            EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
+        }
+        EXPECT_NE(Wide(text).find(c.line), std::wstring::npos) << text;
+
+        const nlohmann::json document = nlohmann::json::parse(json, nullptr, false);
+        ASSERT_FALSE(document.is_discarded()) << json;
+        EXPECT_EQ(document["consistent"], c.exitCode == 0);
+        const auto& types = document["types"];
+        auto kvr = std::find_if(types.begin(), types.end(), [](const nlohmann::json& t) { return t["extension"] == "kvr"; });
+        ASSERT_NE(kvr, types.end());
+        EXPECT_EQ((*kvr)["status"], c.status);
+        if (c.finding) EXPECT_EQ((*kvr)["findings"], nlohmann::json::array({c.finding}));
+        else EXPECT_TRUE((*kvr)["findings"].empty());
+    }
+}
+
+TEST_F(AssociationReportRun, CommandLinesItDoesNotUnderstandGetTheUsage)
+{
+    for (const wchar_t* arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml"}) {
+        std::string text, errors;
+        EXPECT_EQ(RunCapturing(Report(), arguments, text, errors), 2u) << testing::PrintToString(std::wstring(arguments));
+        EXPECT_TRUE(text.empty());
+        EXPECT_EQ(errors.rfind("usage: KorvaneAssocCheck.exe", 0), 0u) << errors;
+    }
+}
+
+} // namespace
