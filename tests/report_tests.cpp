@@ -45,6 +45,9 @@ protected:
                                    L"Folder\\shell\\KorvaneOpen"})
             trees_.Add(HKEY_CLASSES_ROOT, key);
         trees_.Add(HKEY_CURRENT_USER, kUserChoice);
+        // Classes of the player that an earlier run left in the prefix.
+        for (const std::wstring& name : SubKeys(HKEY_CLASSES_ROOT, L""))
+            if (name.rfind(L"Korvane ", 0) == 0) trees_.Add(HKEY_CLASSES_ROOT, name);
         RegisterCleanly();
     }
     // A clean registration of one type, as a "/Register" run leaves it.

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the resource module's file type icons (16, 32 and 48 pixels, 32-bit
+"""Draws the resource module's file type icons (16 to 64 pixels, 32-bit
 with alpha) and writes them as .ico files. The output is committed; run this
 again after changing a drawing:  python3 tools/make_icons.py resmodule/icons
 """
@@ -8,7 +8,9 @@ import struct
 import sys
 from pathlib import Path
 
-SIZES = (16, 32, 48)
+# Every size that a small or large icon takes from 100 % to 200 % (and 150 %
+# of the large one).
+SIZES = (16, 20, 24, 32, 40, 48, 64)
 
 
 def page(u, v):

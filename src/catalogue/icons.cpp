@@ -10,9 +10,11 @@ namespace {
 // Icons are loaded as owned copies (no LR_SHARED): the shared cache is
 // keyed by module address, and a data-file module freed and another loaded
 // at the same address could hand back the wrong picture.
-HICON LoadOwnedIcon(HMODULE module, int resourceId)
+// LoadImageW takes the image of the group nearest the size asked for, so a
+// picture drawn for that size is used rather than another one stretched.
+HICON LoadOwnedIcon(HMODULE module, int resourceId, int size)
 {
-    return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, size, size, 0));
 }
 
 // A module of icons, mapped as data: no code of it runs. A path too long
@@ -46,12 +48,12 @@ bool IsIcoFile(const wchar_t* path)
 BOOL CALLBACK CollectIconGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR lParam)
 {
     if (type != RT_GROUP_ICON || !IS_INTRESOURCE(name)) return TRUE;
+    auto* icons = reinterpret_cast<IconGroups*>(lParam);
     const int resourceId = static_cast<int>(reinterpret_cast<ULONG_PTR>(name));
-    UniqueIcon icon(LoadOwnedIcon(module, resourceId));
+    UniqueIcon icon(LoadOwnedIcon(module, resourceId, icons->iconSize));
     if (icon) {
-        auto* groups = reinterpret_cast<IconGroupList*>(lParam);
         try {
-            groups->push_back(IconGroupEntry{std::move(icon), -resourceId});
+            icons->groups.push_back(IconGroupEntry{std::move(icon), -resourceId});
         } catch (...) {
             // No room for one more icon: the list simply ends here.
         }
@@ -59,14 +61,13 @@ BOOL CALLBACK CollectIconGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_P
     return TRUE;
 }
 
-IconGroups EnumerateIconGroups(const wchar_t* path)
+IconGroups EnumerateIconGroups(const wchar_t* path, int iconSize)
 {
     IconGroups result;
+    result.iconSize = iconSize;
     result.module.reset(LoadIconModule(path));
-    if (result.module) {
-        EnumResourceNamesW(result.module.get(), RT_GROUP_ICON, CollectIconGroup,
-                           reinterpret_cast<LONG_PTR>(&result.groups));
-    }
+    if (result.module)
+        EnumResourceNamesW(result.module.get(), RT_GROUP_ICON, CollectIconGroup, reinterpret_cast<LONG_PTR>(&result));
     return result;
 }
 
@@ -92,37 +93,37 @@ HMODULE IconModuleCache::Get(const wchar_t* path)
     return handle;
 }
 
-HICON IconModuleCache::Icon(const std::wstring& path, int32_t iconId)
+HICON IconModuleCache::Icon(const std::wstring& path, int32_t iconId, int size)
 {
-    std::wstring key = CacheKey(path);
-    auto found = icons_.find({key, iconId});
+    IconKey key{CacheKey(path), iconId, size};
+    auto found = icons_.find(key);
     if (found != icons_.end()) return found->second.get();
-    UniqueIcon icon = LoadTypeIcon(path.c_str(), iconId, this);
+    UniqueIcon icon = LoadTypeIcon(path.c_str(), iconId, this, size);
     HICON handle = icon.get();
-    icons_.emplace(std::make_pair(std::move(key), iconId), std::move(icon));
+    icons_.emplace(std::move(key), std::move(icon));
     return handle;
 }
 
-UniqueIcon LoadIconOf(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache)
+UniqueIcon LoadIconOf(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache, int size)
 {
     UniqueIcon icon;
     if (IsIcoFile(iconPath)) {
-        icon.reset(LoadIcoFile(iconPath, 32));
+        icon.reset(LoadIcoFile(iconPath, size));
     } else {
         UniqueModule ownModule;
         HMODULE module = cache ? cache->Get(iconPath) : (ownModule.reset(LoadIconModule(iconPath)), ownModule.get());
         // Only a negated resource id names a group here; a position finds no
         // icon.
         if (module && iconId < 0)
-            icon.reset(LoadOwnedIcon(module, static_cast<int>((0u - static_cast<uint32_t>(iconId)) & 0xFFFF)));
+            icon.reset(LoadOwnedIcon(module, static_cast<int>((0u - static_cast<uint32_t>(iconId)) & 0xFFFF), size));
     }
     if (icon.get() == INVALID_HANDLE_VALUE) icon.release();
     return icon;
 }
 
-UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache)
+UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache, int size)
 {
-    UniqueIcon icon = LoadIconOf(iconPath, iconId, cache);
-    if (!icon) icon.reset(LoadOwnedIcon(associationContext.resourceModule, IDI_DEFAULT_TYPE));
+    UniqueIcon icon = LoadIconOf(iconPath, iconId, cache, size);
+    if (!icon) icon.reset(LoadOwnedIcon(associationContext.resourceModule, IDI_DEFAULT_TYPE, size));
     return icon;
 }

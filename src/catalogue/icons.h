@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "registry/handles.h"
@@ -20,17 +21,23 @@ struct IconGroupEntry {
 
 using IconGroupList = std::vector<IconGroupEntry>;
 
-// A module loaded as a data file and its icon groups in enumeration order.
-// Groups named by a string have no id in the convention and are left out,
-// so positions count integer-named groups only.
+// Icons are square; this many pixels unless a size is asked for (the large
+// icon at 100 %).
+constexpr int kDefaultIconSize = 32;
+
+// A module loaded as a data file and its icon groups in enumeration order,
+// each icon loaded at iconSize pixels. Groups named by a string have no id
+// in the convention and are left out, so positions count integer-named
+// groups only.
 struct IconGroups {
     UniqueModule module;  // null when the file did not load
     IconGroupList groups;
+    int iconSize = kDefaultIconSize;
 };
 
-IconGroups EnumerateIconGroups(const wchar_t* path);
+IconGroups EnumerateIconGroups(const wchar_t* path, int iconSize = kDefaultIconSize);
 
-// The EnumResourceNamesW callback; lParam is the IconGroupList to fill.
+// The EnumResourceNamesW callback; lParam is the IconGroups to fill.
 BOOL CALLBACK CollectIconGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_PTR lParam);
 
 // Turns a position into minus the resource id of the group at that
@@ -51,24 +58,28 @@ bool IsIcoFile(const wchar_t* path);
 class IconModuleCache {
 public:
     HMODULE Get(const wchar_t* path);
-    // The icon of a path and id as LoadTypeIcon gives it, loaded once; the
-    // cache keeps ownership (callers copy it, into an image list say).
-    HICON Icon(const std::wstring& path, int32_t iconId);
+    // The icon of a path and id as LoadTypeIcon gives it, loaded once per
+    // size; the cache keeps ownership (callers copy it, into an image list
+    // say).
+    HICON Icon(const std::wstring& path, int32_t iconId, int size);
 
 private:
-    std::map<std::wstring, UniqueModule> modules_;  // by path in lower case
-    std::map<std::pair<std::wstring, int32_t>, UniqueIcon> icons_;
+    using IconKey = std::tuple<std::wstring, int32_t, int>;  // path in lower case, id, size
+    std::map<std::wstring, UniqueModule> modules_;         // by path in lower case
+    std::map<IconKey, UniqueIcon> icons_;
 };
 
-// The icon that a path and id name (32x32), or null: an ".ico" file, else
+// The icon that a path and id name (size x size pixels), or null: an ".ico" file, else
 // the group minus id of the module. Without a cache the module is loaded
 // and freed again within the call.
-UniqueIcon LoadIconOf(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache = nullptr);
+UniqueIcon LoadIconOf(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache = nullptr,
+                      int size = kDefaultIconSize);
 
-// The icon of a type for display (32x32): an ".ico" file, else the group
+// The icon of a type for display (size x size pixels): an ".ico" file, else the group
 // minus id of the module; when neither gives an icon, the resource
 // module's icon 101. The caller owns the result (it may be null). Without a
 // cache the module is loaded and freed again within the call.
-UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache = nullptr);
+UniqueIcon LoadTypeIcon(const wchar_t* iconPath, int32_t iconId, IconModuleCache* cache = nullptr,
+                        int size = kDefaultIconSize);
 
 #endif

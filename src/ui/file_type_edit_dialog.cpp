@@ -10,12 +10,14 @@
 #include "registry/file_type_class.h"
 #include "resource.h"
 #include "ui/dialog_helpers.h"
+#include "ui/dpi.h"
 #include "ui/icon_picker.h"
 
 namespace {
 
 const wchar_t kTargetEntry[] = L"TargetEntry";
 constexpr int kExtensionCheckChars = 32;
+constexpr UINT kRescaleMessage = WM_APP + 1;
 
 // The icon the dialog shows now. It is kept as path and id rather than read
 // back from the location field, which shows the short form and could not
@@ -35,7 +37,7 @@ void SetOkEnabled(HWND dialog, bool enabled) { EnableWindow(GetDlgItem(dialog, I
 void ShowIcon(HWND dialog, const IconChoice& choice)
 {
     SetDlgItemTextW(dialog, IDC_EDIT_ICON_LOCATION, DefaultIconText(choice.path, choice.id).c_str());
-    UniqueIcon icon = LoadTypeIcon(choice.path.c_str(), choice.id);
+    UniqueIcon icon = LoadTypeIcon(choice.path.c_str(), choice.id, nullptr, LargeIconSize(dialog));
     if (!icon) return;
     auto previous = reinterpret_cast<HICON>(
         SendDlgItemMessageW(dialog, IDC_EDIT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon.release()), 0));
@@ -139,6 +141,12 @@ INT_PTR CALLBACK FileTypeEditDialogProc(HWND dialog, UINT message, WPARAM wParam
         case WM_INITDIALOG: OnInitDialog(dialog, lParam); break;
         case WM_COMMAND: OnCommand(dialog, wParam); break;
         case WM_DESTROY: OnDestroy(dialog); break;
+        // The icon follows the dialog to a monitor of another DPI, once the
+        // system has laid the dialog out there.
+        case WM_DPICHANGED: PostMessageW(dialog, kRescaleMessage, 0, 0); break;
+        case kRescaleMessage:
+            if (const IconChoice* choice = Choice(dialog)) ShowIcon(dialog, *choice);
+            break;
         default: break;
         }
         return FALSE;

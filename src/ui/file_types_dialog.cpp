@@ -11,6 +11,7 @@
 #include "catalogue/icons.h"
 #include "resource.h"
 #include "ui/dialog_helpers.h"
+#include "ui/dpi.h"
 #include "ui/file_type_edit_dialog.h"
 
 namespace {
@@ -19,6 +20,10 @@ namespace {
 // Icons are never taken out, so an item's image index stays valid.
 HIMAGELIST typeImageList = nullptr;
 int imageCounter = 0;
+
+// Posted on a DPI change, so that the pictures are redone after the system
+// has laid out the dialog at the new DPI.
+constexpr UINT kRescaleMessage = WM_APP + 1;
 
 HWND TypeList(HWND dialog) { return GetDlgItem(dialog, IDC_TYPE_LIST); }
 
@@ -42,11 +47,13 @@ FileTypeEntry* EntryAt(HWND list, int index)
 }
 
 // The pictures of the icons of one filling of the list, each made once at
-// list size. Every item still gets an image of its own (an edit replaces
-// it in place), but adding a ready 16x16 picture to the image list costs a
-// fraction of converting an icon for every item.
+// the list's icon size. Every item still gets an image of its own (an edit
+// replaces it in place), but adding a ready picture to the image list costs
+// a fraction of converting an icon for every item.
 class TypeImages {
 public:
+    explicit TypeImages(int size) : size_(size) {}
+
     void AddTo(HIMAGELIST images, const FileTypeEntry& entry)
     {
         const Picture& picture = PictureOf(entry);
@@ -70,19 +77,34 @@ private:
         auto found = pictures_.find(key);
         if (found != pictures_.end()) return found->second;
         Picture& picture = pictures_[key];
-        picture.icon = modules_.Icon(entry.iconPath, entry.iconId);
-        UniqueIcon small(static_cast<HICON>(CopyImage(picture.icon, IMAGE_ICON, 16, 16, 0)));
+        picture.icon = modules_.Icon(entry.iconPath, entry.iconId, size_);
         ICONINFO info{};
-        if (small && GetIconInfo(small.get(), &info)) {
+        if (picture.icon && GetIconInfo(picture.icon, &info)) {
             picture.color.reset(info.hbmColor);
             picture.mask.reset(info.hbmMask);
         }
         return picture;
     }
 
+    int size_;
     IconModuleCache modules_;
     std::map<std::pair<std::wstring, int32_t>, Picture> pictures_;
 };
+
+// An empty image list for the types, of the system's small-icon size at the
+// dialog's DPI: 16 pixels at 100 %, 24 at 150 %.
+HIMAGELIST CreateTypeImageList(HWND dialog, int count)
+{
+    const int size = SmallIconSize(dialog);
+    return ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, count, 1);
+}
+
+int ImageSize()
+{
+    int width = 0, height = 0;
+    ImageList_GetIconSize(typeImageList, &width, &height);
+    return width;
+}
 
 int AddTypeIcon(const FileTypeEntry& entry, TypeImages& pictures)
 {
@@ -115,7 +137,7 @@ void RefreshItem(HWND list, int index)
     item.iItem = index;
     if (!ListView_GetItem(list, &item) || !item.lParam) return;
     const FileTypeEntry& entry = *reinterpret_cast<FileTypeEntry*>(item.lParam);
-    UniqueIcon icon = LoadTypeIcon(entry.iconPath.c_str(), entry.iconId);
+    UniqueIcon icon = LoadTypeIcon(entry.iconPath.c_str(), entry.iconId, nullptr, ImageSize());
     ImageList_ReplaceIcon(typeImageList, item.iImage, icon.get());
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
     item.pszText = const_cast<wchar_t*>(entry.extension.c_str());
@@ -129,29 +151,63 @@ void InsertColumns(HWND list)
     std::wstring extension = LoadModuleString(IDS_COLUMN_EXTENSION, kShortTextChars);
     std::wstring description = LoadModuleString(IDS_COLUMN_DESCRIPTION, kShortTextChars);
     LVCOLUMNW column{};
-    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT;
+    column.mask = LVCF_FMT | LVCF_TEXT;
     column.fmt = LVCFMT_LEFT;
-    column.cx = 100;
     column.pszText = &extension[0];
     ListView_InsertColumn(list, 0, &column);
-    RECT client{};
-    GetClientRect(list, &client);
     column.mask |= LVCF_SUBITEM;
     column.iSubItem = 1;
-    column.cx = client.right - client.left - 120;
     column.pszText = &description[0];
     ListView_InsertColumn(list, 1, &column);
+}
+
+// The description takes what the extension leaves of the list's width.
+void SizeColumns(HWND list)
+{
+    RECT client{};
+    GetClientRect(list, &client);
+    ListView_SetColumnWidth(list, 0, ScaleToWindow(list, 100));
+    ListView_SetColumnWidth(list, 1, client.right - client.left - ScaleToWindow(list, 120));
+}
+
+// After the dialog has moved to a monitor of another DPI and the system has
+// laid it out again: icons of the new small size, columns of the new width.
+void OnDpiChanged(HWND dialog)
+{
+    HWND list = TypeList(dialog);
+    const int count = ListView_GetItemCount(list);
+    HIMAGELIST images = CreateTypeImageList(dialog, count);
+    if (!images) return;
+    int width = 0, height = 0;
+    ImageList_GetIconSize(images, &width, &height);
+    TypeImages pictures(width);
+    for (int i = 0; i < count; ++i) {
+        const FileTypeEntry* entry = EntryAt(list, i);
+        if (!entry) continue;
+        pictures.AddTo(images, *entry);
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = i;
+        item.iImage = ImageList_GetImageCount(images) - 1;
+        ListView_SetItem(list, &item);
+    }
+    ListView_SetImageList(list, images, LVSIL_SMALL);
+    ImageList_Destroy(typeImageList);
+    typeImageList = images;
+    imageCounter = ImageList_GetImageCount(images);
+    SizeColumns(list);
 }
 
 void OnInitDialog(HWND dialog)
 {
     HWND list = TypeList(dialog);
     InsertColumns(list);
+    SizeColumns(list);
     ListView_SetExtendedListViewStyleEx(list, 0, LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    typeImageList = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, static_cast<int>(g_fileTypes.size()), 1);
+    typeImageList = CreateTypeImageList(dialog, static_cast<int>(g_fileTypes.size()));
     ListView_SetImageList(list, typeImageList, LVSIL_SMALL);
     // Many types share one icon module and one icon: each is loaded once.
-    TypeImages pictures;
+    TypeImages pictures(ImageSize());
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const FileTypeEntry& entry : g_fileTypes) AddItem(list, new FileTypeEntry(entry), pictures);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
@@ -174,7 +230,7 @@ void OnAdd(HWND dialog)
     auto* entry = new FileTypeEntry(L"");
     entry->flags |= FT_ASSOCIATED;
     if (OpenEditDialog(dialog, entry)) {
-        TypeImages pictures;
+        TypeImages pictures(ImageSize());
         AddItem(TypeList(dialog), entry, pictures);
     } else {
         delete entry;
@@ -277,6 +333,9 @@ INT_PTR CALLBACK FileTypesDialogProc(HWND dialog, UINT message, WPARAM wParam, L
         case WM_COMMAND: OnCommand(dialog, LOWORD(wParam)); break;
         case WM_NOTIFY: OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam)); break;
         case WM_DESTROY: OnDestroy(); break;
+        // The system scales the dialog itself first; the pictures follow.
+        case WM_DPICHANGED: PostMessageW(dialog, kRescaleMessage, 0, 0); break;
+        case kRescaleMessage: OnDpiChanged(dialog); break;
         default: break;
         }
         return FALSE;

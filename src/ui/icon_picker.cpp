@@ -10,6 +10,7 @@
 #include "catalogue/icons.h"
 #include "resource.h"
 #include "ui/dialog_helpers.h"
+#include "ui/dpi.h"
 
 namespace {
 
@@ -22,6 +23,10 @@ int inputId = 0;
 wchar_t workingPath[kPathChars];
 int workingId = 0;
 wchar_t lastBrowseFolder[kPathChars];
+
+// Posted on a DPI change, so that the icons are redone after the system has
+// laid out the dialog at the new DPI.
+constexpr UINT kRescaleMessage = WM_APP + 1;
 
 HWND IconList(HWND dialog) { return GetDlgItem(dialog, IDC_PICKER_LIST); }
 
@@ -41,11 +46,11 @@ void InsertIconItem(HWND list, int index, int32_t iconId)
     ListView_InsertItem(list, &item);
 }
 
-void FillFromIcoFile(HWND list, const wchar_t* path)
+void FillFromIcoFile(HWND list, const wchar_t* path, int size)
 {
-    UniqueIcon icon(LoadIcoFile(path, 32));
+    UniqueIcon icon(LoadIcoFile(path, size));
     if (!icon) return;
-    HIMAGELIST images = ImageList_Create(32, 32, ILC_COLORDDB | ILC_MASK, 1, 0);
+    HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 0);
     if (!images) return;
     ImageList_ReplaceIcon(images, -1, icon.get());
     ListView_SetImageList(list, images, LVSIL_NORMAL);
@@ -73,6 +78,13 @@ void SelectById(HWND list, int32_t iconId)
     SelectItem(list, found >= 0 ? found : 0);
 }
 
+// Room around each icon: 8 pixels at 100 %, more at higher DPIs.
+void SetIconSpacing(HWND list)
+{
+    const int cell = LargeIconSize(list) + ScaleToWindow(list, 8);
+    ListView_SetIconSpacing(list, cell, cell);
+}
+
 void FocusList(HWND dialog)
 {
     SendMessageW(IconList(dialog), WM_SETFOCUS, reinterpret_cast<WPARAM>(GetFocus()), 0);
@@ -89,7 +101,7 @@ void OnInitDialog(HWND dialog)
     wmemcpy(workingPath, inputPath, kPathChars);
     workingId = inputId;
     HWND list = IconList(dialog);
-    ListView_SetIconSpacing(list, 40, 40);
+    SetIconSpacing(list);
     ShowWorkingFile(dialog);
     if (workingId < 0) {
         SelectById(list, workingId);
@@ -99,6 +111,15 @@ void OnInitDialog(HWND dialog)
     FocusList(dialog);
     ShowWindow(dialog, SW_SHOW);
     SetFocus(GetDlgItem(dialog, IDOK));
+}
+
+void OnDpiChanged(HWND dialog)
+{
+    HWND list = IconList(dialog);
+    const int selected = ListView_GetNextItem(list, -1, LVNI_SELECTED);
+    SetIconSpacing(list);
+    FillIconListView(list, workingPath);
+    if (selected >= 0) SelectItem(list, selected);
 }
 
 void OnBrowse(HWND dialog)
@@ -168,14 +189,17 @@ int FillIconListView(HWND list, const wchar_t* path)
         ImageList_Destroy(old);
     }
     ListView_DeleteAllItems(list);
+    // Large icons of the system's size at the list's DPI, each taken from
+    // its group at the size nearest that.
+    const int size = LargeIconSize(list);
     if (IsIcoFile(path)) {
-        FillFromIcoFile(list, path);
+        FillFromIcoFile(list, path, size);
         return 0;
     }
-    IconGroups icons = EnumerateIconGroups(path);
+    IconGroups icons = EnumerateIconGroups(path, size);
     if (!icons.module) return -1;
     if (icons.groups.empty()) return 0;
-    HIMAGELIST images = ImageList_Create(32, 32, ILC_COLORDDB | ILC_MASK, static_cast<int>(icons.groups.size()), 0);
+    HIMAGELIST images = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, static_cast<int>(icons.groups.size()), 0);
     if (!images) return 0;  // the collected icons go with icons.groups
     for (const IconGroupEntry& group : icons.groups) ImageList_ReplaceIcon(images, -1, group.icon.get());
     ListView_SetImageList(list, images, LVSIL_NORMAL);
@@ -208,6 +232,13 @@ INT_PTR CALLBACK IconPickerDialogProc(HWND dialog, UINT message, WPARAM wParam, 
             case IDCANCEL: OnCancel(dialog); break;
             default: break;
             }
+            return TRUE;
+        case WM_DPICHANGED:
+            // After the system has laid the dialog out at the new DPI.
+            PostMessageW(dialog, kRescaleMessage, 0, 0);
+            return FALSE;
+        case kRescaleMessage:
+            OnDpiChanged(dialog);
             return TRUE;
         case WM_DESTROY:
             return TRUE;
