@@ -52,11 +52,12 @@ korvane_prefix_exists() {
 }
 
 # Starts the prefix afresh with the graphics driver chosen: "null" runs
-# windows and dialogs without any display, "" uses the X display. The
+# windows and dialogs without any display, "" uses the X display; and with
+# the screen DPI given (96 unless a second argument says otherwise). The
 # desktop process takes the driver when it starts, so the server is
 # restarted after the change.
 korvane_prefix() {
-    local graphics=$1
+    local graphics=$1 dpi=${2:-96}
     korvane_prefix_exists
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
@@ -65,6 +66,8 @@ korvane_prefix() {
     else
         wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
     fi
+    # The screen's DPI (96 = 100 %), read by each program as it starts.
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1
     wineserver -k 2>/dev/null || true
     wineserver -w 2>/dev/null || true
     korvane_wine_up

@@ -3,16 +3,31 @@
 # files into "C:\Program Files\Korvane Player" and runs a "/Register" with
 # the sample settings file. With a display you answer the dialogs yourself;
 # without one the run happens under Xvfb, a driver answers the dialogs, and
-# a picture of every dialog is saved in build/screenshots.
+# a picture of every dialog is saved in build/screenshots/<language>-<scale>.
+#
+#   KORVANE_LANG=en|ja           the user's interface language (default en)
+#   KORVANE_SCALE=100|125|150|200  the screen's scale in per cent (default 100)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+KORVANE_LANG=${KORVANE_LANG:-en}
+KORVANE_SCALE=${KORVANE_SCALE:-100}
+case "$KORVANE_LANG" in
+    en) export LC_ALL=C.UTF-8 ;;
+    ja) export LC_ALL=ja_JP.UTF-8 ;;   # Wine takes the interface language from it
+    *) echo "KORVANE_LANG is en or ja" >&2; exit 2 ;;
+esac
+case "$KORVANE_SCALE" in
+    100|125|150|200) DPI=$((96 * KORVANE_SCALE / 100)) ;;
+    *) echo "KORVANE_SCALE is 100, 125, 150 or 200" >&2; exit 2 ;;
+esac
 if [ -z "${KORVANE_IN_XVFB:-}" ]; then
-    korvane_packages xvfb xauth imagemagick
+    # The Japanese font only draws the pictures; the tests need none.
+    korvane_packages xvfb xauth imagemagick fonts-ipafont-gothic
     korvane_build
 fi
 
 INSTALL_WIN='C:\Program Files\Korvane Player'
 SETTINGS_WIN='C:\ProgramData\Korvane Player\Korvane.ini'
-SHOTS="$BUILD_DIR/screenshots"
+SHOTS="$BUILD_DIR/screenshots/$KORVANE_LANG-$KORVANE_SCALE"
 
 install_into_prefix() {
     local dir="$WINEPREFIX/drive_c/Program Files/Korvane Player"
@@ -59,7 +74,7 @@ show_report() {
 }
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${KORVANE_IN_XVFB:-}" ] && [ "${KORVANE_HEADLESS:-}" != 1 ]; then
-    korvane_prefix ""
+    korvane_prefix "" "$DPI"
     install_into_prefix
     unregister_earlier_run
     registry_state "$BUILD_DIR/registry-before.txt"
@@ -79,16 +94,16 @@ fi
 # wineserver has to be started too.
 if [ -z "${KORVANE_IN_XVFB:-}" ]; then
     wineserver -k 2>/dev/null || true
-    KORVANE_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
+    KORVANE_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 2000x1400x24" bash "$0" "$@"
 fi
-korvane_prefix ""
+korvane_prefix "" "$DPI"
 install_into_prefix
 unregister_earlier_run
 registry_state "$BUILD_DIR/registry-before.txt"
 rm -rf "$SHOTS" && mkdir -p "$SHOTS"
-echo "== running KorvaneAssoc.exe /Register under Xvfb; a driver answers the dialogs"
+echo "== running KorvaneAssoc.exe /Register under Xvfb ($KORVANE_LANG, $KORVANE_SCALE %); a driver answers the dialogs"
 # A virtual desktop of Wine's own draws the dialogs with their title bars.
-wine explorer /desktop=Korvane,1000x720 "$BUILD_DIR/bin/korvane_demo.exe" \
+wine explorer /desktop=Korvane,$((1000 * KORVANE_SCALE / 100))x$((720 * KORVANE_SCALE / 100)) "$BUILD_DIR/bin/korvane_demo.exe" \
     "$INSTALL_WIN\\KorvaneAssoc.exe" "$SETTINGS_WIN" "Z:$SHOTS" "Z:$SHOTS/report.txt" </dev/null >/dev/null 2>&1 || true
 cat "$SHOTS/report.txt" 2>/dev/null || echo "the driver wrote no report"
 registry_state "$BUILD_DIR/registry-after.txt"

@@ -58,6 +58,7 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     RegistrationScript script;
     script.tick = {L"mp", L"wa"};
     script.audioCd = true;
+    script.folder = true;
     EXPECT_TRUE(DriveRegistration(tool.dwProcessId, script));
     ASSERT_EQ(WaitExit(tool), 1u);
 
@@ -75,12 +76,20 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     }
     const std::wstring record = Snapshot(HKEY_LOCAL_MACHINE, kCapability);  // the key and the two ticked types
     EXPECT_EQ(std::count(record.begin(), record.end(), L'\n'), 3);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane mp3 File", nullptr), L"Korvane MPEG Layer-3 Sound");
+    // The shell shows the names in the user's interface language (this test
+    // runs once in English and once with a Japanese interface).
+    const struct { const wchar_t* description; const wchar_t* open; const wchar_t* folder; } names[] = {
+        {L"Korvane MPEG Layer-3 Sound", L"&Open with Korvane Player", L"Play in &Korvane Player"},
+        {L"Korvane MPEG Layer-3 サウンド", L"Korvane Player で開く(&O)", L"Korvane Player で再生(&K)"},
+    };
+    const auto& shown = names[PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE ? 1 : 0];
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane mp3 File", nullptr), shown.description);
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane mp3 File\\shell\\Open", nullptr), shown.open);
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen", nullptr), shown.folder);
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane wav File\\shell\\Open\\Command", nullptr),
               client + L"\"/addopen\" \"%1\" \"/play\"");
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), client + L"\"/open\" \"%L\" \"/play\"");
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane"), otherCd);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen"));
     // Every type of the dialog is stored, in the order the dialog showed them.
     EXPECT_EQ(IniString(Ini(), L"RegisterdExtensions", L"Extensions"), L"ape;cda;flac;m3u;m3u16;m3u8;mp3;ogg;wav;wma;");
     EXPECT_EQ(IniString(Ini(), L"mp3", L"IconId"), L"-107");

@@ -46,6 +46,20 @@ std::wstring Shown(const ValueState& value)
 UINT FindingText(Finding finding) { return IDS_REPORT_FINDING_FIRST + static_cast<UINT>(finding); }
 UINT StatusText(TypeStatus status) { return IDS_REPORT_STATUS_FIRST + static_cast<UINT>(status); }
 
+// Columns a text takes in a console: East Asian wide characters (kana,
+// kanji, hangul, full-width forms) take two.
+size_t DisplayWidth(const std::wstring& text)
+{
+    size_t width = 0;
+    for (wchar_t c : text) {
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                          (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+                          (c >= 0xFFE0 && c <= 0xFFE6);
+        width += wide ? 2 : 1;
+    }
+    return width;
+}
+
 // Rows of label and value; the labels of the whole report share one column.
 class Table {
 public:
@@ -61,13 +75,13 @@ public:
     {
         size_t width = 0;
         for (const Line& r : rows_)
-            if (!r.heading) width = std::max(width, r.label.size());
+            if (!r.heading) width = std::max(width, DisplayWidth(r.label));
         std::wstring out;
         for (const Line& r : rows_) {
             if (r.heading) {
                 out += r.value + L"\n";
             } else {
-                out += r.label + std::wstring(width + 2 - r.label.size(), L' ') + r.value + L"\n";
+                out += r.label + std::wstring(width + 2 - DisplayWidth(r.label), L' ') + r.value + L"\n";
             }
         }
         return out;

@@ -1,0 +1,219 @@
+// The resource module in its two languages, and the dialogs at a DPI of
+// 144 (150 %): every text fits its control, no control covers another, and
+// the lists take icons of the size that DPI asks for.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <set>
+#include <thread>
+#include <tuple>
+
+#include "app/context.h"
+#include "catalogue/file_types.h"
+#include "driver/dialog_driver.h"
+#include "resource.h"
+#include "support.h"
+#include "ui/file_types_dialog.h"
+#include "ui/icon_picker.h"
+
+namespace {
+
+const LANGID kLanguages[] = {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT)};
+const int kDialogs[] = {IDD_MAIN, IDD_FILETYPES, IDD_FILETYPE_EDIT, IDD_ICON_PICKER};
+const wchar_t kChildVariable[] = L"KORVANE_AT_HIGH_DPI";
+
+HMODULE ResourceModule()
+{
+    static HMODULE module = LoadLibraryExW(BesideTests(L"KorvaneRes.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    return module;
+}
+
+// The ids of a language's strings, read from the string blocks themselves.
+std::set<UINT> StringIds(LANGID language)
+{
+    std::vector<UINT> blocks;
+    EnumResourceNamesW(ResourceModule(), RT_STRING, [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
+        reinterpret_cast<std::vector<UINT>*>(list)->push_back(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
+        return TRUE;
+    }, reinterpret_cast<LONG_PTR>(&blocks));
+    std::set<UINT> ids;
+    for (UINT block : blocks) {
+        HRSRC found = FindResourceExW(ResourceModule(), RT_STRING, MAKEINTRESOURCEW(block), language);
+        if (!found) continue;
+        auto* text = static_cast<const WCHAR*>(LockResource(LoadResource(ResourceModule(), found)));
+        for (UINT i = 0; i < 16; text += 1 + *text, ++i)
+            if (*text) ids.insert((block - 1) * 16 + i);
+    }
+    return ids;
+}
+
+struct Control {
+    int id;
+    std::wstring className;
+    DWORD kind;  // the type bits of the style
+    HWND window;
+};
+
+// A dialog made from one language's template, with no procedure of ours.
+HWND CreateFromTemplate(int dialogId, LANGID language)
+{
+    HRSRC found = FindResourceExW(ResourceModule(), RT_DIALOG, MAKEINTRESOURCEW(dialogId), language);
+    if (!found) return nullptr;
+    auto* layout = static_cast<LPCDLGTEMPLATEW>(LockResource(LoadResource(ResourceModule(), found)));
+    return CreateDialogIndirectParamW(ResourceModule(), layout, nullptr,
+                                      [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+}
+
+std::vector<Control> Controls(HWND dialog)
+{
+    std::vector<Control> controls;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[64] = L"";
+        GetClassNameW(child, name, 64);
+        controls.push_back({GetDlgCtrlID(child), name, static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE) & 0x1F), child});
+    }
+    return controls;
+}
+
+TEST(ResourceModule, BothLanguagesHoldTheSameStringsAndDialogControls)
+{
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    const std::set<UINT> english = StringIds(kLanguages[0]);
+    EXPECT_GT(english.size(), 60u);
+    EXPECT_EQ(StringIds(kLanguages[1]), english);
+    for (int dialogId : kDialogs) {
+        std::vector<std::tuple<int, std::wstring, DWORD>> shapes[2];
+        for (int l = 0; l < 2; ++l) {
+            HWND dialog = CreateFromTemplate(dialogId, kLanguages[l]);
+            ASSERT_NE(dialog, nullptr) << dialogId << " in " << kLanguages[l];
+            for (const Control& c : Controls(dialog)) shapes[l].emplace_back(c.id, c.className, c.kind);
+            DestroyWindow(dialog);
+        }
+        EXPECT_FALSE(shapes[0].empty());
+        EXPECT_EQ(shapes[0], shapes[1]) << "dialog " << dialogId;
+    }
+}
+
+// How wide a control must be for its text, by kind of control.
+int NeededWidth(const Control& c, int textWidth)
+{
+    const int check = GetSystemMetrics(SM_CXMENUCHECK);
+    const int gap = MulDiv(4, GetSystemMetrics(SM_CXSMICON), 16);
+    if (c.className != L"Button") return textWidth;
+    switch (c.kind) {
+    case BS_GROUPBOX: return textWidth + 4 * gap;
+    case BS_AUTOCHECKBOX: case BS_CHECKBOX: case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON: return textWidth + check + gap;
+    default: return textWidth + 2 * gap;
+    }
+}
+
+void ExpectTextsFitAndNothingOverlaps(HWND dialog, const std::string& where)
+{
+    const std::vector<Control> controls = Controls(dialog);
+    for (const Control& c : controls) {
+        wchar_t text[512] = L"";
+        GetWindowTextW(c.window, text, 512);
+        if (!*text || c.className == L"Edit") continue;
+        RECT box{}, needed{};
+        GetClientRect(c.window, &box);
+        HDC dc = GetDC(c.window);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(c.window, WM_GETFONT, 0, 0)));
+        DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE);
+        SelectObject(dc, old);
+        ReleaseDC(c.window, dc);
+        EXPECT_LE(NeededWidth(c, needed.right), box.right) << where << " control " << c.id << " clips its text";
+        EXPECT_LE(needed.bottom, box.bottom) << where << " control " << c.id << " is too low for its text";
+    }
+    auto rectOf = [&](const Control& c) {
+        RECT r{};
+        GetWindowRect(c.window, &r);
+        return r;
+    };
+    auto isGroup = [](const Control& c) { return c.className == L"Button" && c.kind == BS_GROUPBOX; };
+    for (size_t a = 0; a < controls.size(); ++a) {
+        for (size_t b = a + 1; b < controls.size(); ++b) {
+            RECT ra = rectOf(controls[a]), rb = rectOf(controls[b]), common{}, all{};
+            if (!IntersectRect(&common, &ra, &rb)) continue;
+            // A group box may hold a control whole, never half.
+            const bool holds = (isGroup(controls[a]) && UnionRect(&all, &ra, &rb) && EqualRect(&all, &ra)) ||
+                               (isGroup(controls[b]) && UnionRect(&all, &ra, &rb) && EqualRect(&all, &rb));
+            EXPECT_TRUE(holds) << where << " controls " << controls[a].id << " and " << controls[b].id << " overlap";
+        }
+    }
+}
+
+int ImageSizeOf(HWND list, int which)
+{
+    int width = 0, height = 0;
+    ImageList_GetIconSize(ListView_GetImageList(list, which), &width, &height);
+    return width;
+}
+
+// Runs in a child process of this test program, started at 144 DPI by the
+// test below: the system reads its DPI as a program starts.
+TEST(AtHighDpi, TextsFitAndListsTakeIconsOfTheDpisSize)
+{
+    if (!GetEnvironmentVariableW(kChildVariable, nullptr, 0)) GTEST_SKIP() << "runs only as the child of HighDpi";
+    ASSERT_EQ(GetSystemMetrics(SM_CXSMICON), 24);
+    ProcessStateGuard guard;
+    StartUpLikeTheTool();
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    for (LANGID language : kLanguages) {
+        for (int dialogId : kDialogs) {
+            HWND dialog = CreateFromTemplate(dialogId, language);
+            ASSERT_NE(dialog, nullptr);
+            ExpectTextsFitAndNothingOverlaps(dialog, "dialog " + std::to_string(dialogId) + " in " + std::to_string(language));
+            DestroyWindow(dialog);
+        }
+    }
+
+    g_fileTypes = {{L"kvw", L"Wave", resourceModulePath, -109, FT_ASSOCIATED}};
+    int smallSize = 0, largeSize = 0;
+    std::thread driver([&] {
+        HWND types = WaitForDialog(GetCurrentProcessId(), kFileTypesDialogMark);
+        if (!types) return;
+        smallSize = ImageSizeOf(GetDlgItem(types, IDC_TYPE_LIST), LVSIL_SMALL);
+        Press(types, IDCANCEL);
+        Press(WaitForDialog(GetCurrentProcessId(), kMessageBoxMark), IDYES);
+        HWND picker = WaitForDialog(GetCurrentProcessId(), kPickerDialogMark);
+        if (!picker) return;
+        largeSize = ImageSizeOf(GetDlgItem(picker, IDC_PICKER_LIST), LVSIL_NORMAL);
+        Press(picker, IDCANCEL);
+    });
+    DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_FILETYPES), nullptr, FileTypesDialogProc, 0);
+    std::wstring path = resourceModulePath;
+    int id = -109;
+    OpenIconPicker(nullptr, path, id);
+    driver.join();
+    EXPECT_EQ(smallSize, 24) << "the small icon at 150 %";
+    EXPECT_EQ(largeSize, 48) << "the large icon at 150 %";
+}
+
+TEST(HighDpi, DialogsInBothLanguagesAtOneAndAHalfTimesTheSize)
+{
+    const std::wstring desktop = L"Control Panel\\Desktop";
+    DWORD type = 0;
+    std::vector<BYTE> saved;
+    const bool had = GetRaw(HKEY_CURRENT_USER, desktop, L"LogPixels", type, saved);
+    const DWORD dpi = 144;
+    PutValue(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+    SetEnvironmentVariableW(kChildVariable, L"1");
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::string output, errors;
+    const DWORD code = RunCapturing(self, L"--gtest_filter=AtHighDpi.*", output, errors);
+    SetEnvironmentVariableW(kChildVariable, nullptr);
+    if (had) {
+        PutValue(HKEY_CURRENT_USER, desktop, L"LogPixels", type, saved.data(), static_cast<DWORD>(saved.size()));
+    } else {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, desktop.c_str(), L"LogPixels");
+    }
+    EXPECT_EQ(code, 0u) << output;
+    EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+} // namespace
