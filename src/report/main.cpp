@@ -67,14 +67,6 @@ void Write(DWORD stream, const std::string& utf8)
     WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
 
-std::string Utf8(const std::wstring& text)
-{
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
-
 } // namespace
 
 int wmain()

@@ -196,16 +196,6 @@ std::wstring SummaryLine(const AssociationReport& report)
 
 using nlohmann::json;
 
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
-    return out;
-}
-
 const char* const kFindingNames[] = {
     "capability-views-differ", "class-without-capability", "capability-without-class",
     "capability-names-another-class", "stale-backup", "client-missing", "values-differ-between-views",
@@ -269,6 +259,16 @@ json Json(const TypeState& type)
 }
 
 } // namespace
+
+std::string Utf8(const std::wstring& text)
+{
+    if (text.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+    return out;
+}
 
 std::wstring FormatReportText(const AssociationReport& report)
 {
