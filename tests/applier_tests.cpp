@@ -1,16 +1,21 @@
-// The applier against the real registry: what it writes, what it gives back,
-// and that the verbs it writes really start the client in a shell.
+// The applier against the real registry. A seeded random round trip stands
+// for the many ways a machine can look before the player registers: every
+// previous owner must come back byte for byte, and nothing else may change.
+// The verbs it writes are also started through the shell.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
 
 #include "app/settings.h"
 #include "associate/applier.h"
 #include "associate/verbs.h"
 #include "catalogue/discovery.h"
+#include "registry/primitives.h"
 #include "support.h"
 
 namespace {
@@ -18,15 +23,14 @@ namespace {
 const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
 const std::wstring kAudioCommand = L"AudioCD\\shell\\play\\command";
 const std::wstring kClient = L"\"C:\\Program Files\\Korvane Player\\Tovrix.exe\" ";
-const wchar_t kBackup[] = L"Before Korvane";
 const FileTypeEntry kAudioCd(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
 const FileTypeEntry kFolder(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
-
-FileTypeEntry Ticked(const wchar_t* extension)
-{
-    return FileTypeEntry(extension, std::wstring(L"Korvane ") + extension + L" sound", resourceModulePath, -109,
-                         FT_ASSOCIATED);
-}
+const std::map<std::wstring, std::wstring> kVerbNames = {
+    {L"Open", L"&Open with Korvane Player"}, {L"Play", L"&Play in Korvane Player"},
+    {L"Add", L"&Add to Korvane Player's playlist"}, {L"OpenNew", L"Play in a &new Korvane Player playlist"},
+    {L"OpenCurrentFolder", L"Play the &folder in Korvane Player"},
+};
+const wchar_t* const kTypes[] = {L"kvp0", L"kvp1", L"kvp2", L"kvp3", L"kvp4"};
 
 class Applier : public testing::Test {
 protected:
@@ -35,167 +39,240 @@ protected:
         StartUpLikeTheTool();
         wcscpy_s(clientExePathBuffer, kPathChars, L"C:\\Program Files\\Korvane Player\\Tovrix.exe");
         LoadVerbDisplayNames();
-        associationContext.openCommand = OpenCommandForExecMethod(associationContext.execMethod);
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) trees_.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
-        trees_.Add(HKEY_CLASSES_ROOT, L"AudioCD");
-        trees_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen");
-        trees_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb");
+        for (const wchar_t* key : {L"AudioCD", L"Folder\\shell\\KorvaneOpen", L"Folder\\shell\\KvOtherVerb"})
+            trees_.Add(HKEY_CLASSES_ROOT, key);
+        for (const wchar_t* type : kTypes) {
+            trees_.Add(HKEY_CLASSES_ROOT, std::wstring(L".") + type);
+            trees_.Add(HKEY_CLASSES_ROOT, std::wstring(L"Korvane ") + type + L" File");
+        }
     }
-    void OwnType(const std::wstring& extension)
-    {
-        trees_.Add(HKEY_CLASSES_ROOT, L"." + extension);
-        trees_.Add(HKEY_CLASSES_ROOT, L"Korvane " + extension + L" File");
-    }
-    void Apply(const FileTypeList& remove, const FileTypeList& write) { ApplyAssociations(remove, write, &associationContext); }
     ProcessStateGuard guard_;
     PreservedTrees trees_;
 };
 
-TEST_F(Applier, VerbSwitchesAndExecutionMethodChooseTheVerbs)
+// A registration run's registry work: what is the player's now is removed,
+// then what the user wants is written.
+void Register(const FileTypeList& wanted)
 {
-    OwnType(L"kvv");
-    // An older registration that claimed the extension key: writing gives
-    // the owner in its backup back.
-    PutString(HKEY_CLASSES_ROOT, L".kvv", nullptr, L"Korvane kvv File");
-    PutString(HKEY_CLASSES_ROOT, L".kvv", kBackup, L"Older.Player");
-    const struct { int switches; int method; std::vector<std::wstring> verbs; const wchar_t* openTail; } cases[] = {
-        {0, 2, {L"Open"}, L"\"/addopen\" \"%1\" \"/play\""},
-        {0xF, 4, {L"Add", L"Open", L"OpenCurrentFolder", L"OpenNew", L"Play"}, L"\"/addopenparent\" \"%1\" \"/play\""},
-        {0x2, 0, {L"Add", L"Open"}, L"\"/dopen\" \"%1\" \"/play\""},
-        {0x8, 3, {L"Open", L"OpenCurrentFolder"}, L"\"/open\" \"%1\" \"/play\""},
-        {0x4, 1, {L"Open", L"OpenNew"}, L"\"/add\" \"%1\""},
-        {0x1, 9, {L"Open", L"Play"}, L"\"/addopen\" \"%1\" \"/play\""},
-    };
-    for (const auto& c : cases) {
-        AssociationContext& a = associationContext;
-        a.addPlayChecked = c.switches & 1;
-        a.addOnlyChecked = (c.switches >> 1) & 1;
-        a.newPlayChecked = (c.switches >> 2) & 1;
-        a.openParentChecked = (c.switches >> 3) & 1;
-        a.openCommand = OpenCommandForExecMethod(c.method);
-        // Removed and written again, as a registration run does: verbs
-        // switched off since the previous round disappear.
-        Apply({Ticked(L"kvv")}, {Ticked(L"kvv")});
-        EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell"), c.verbs) << "switches " << c.switches;
-        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell\\Open\\Command", nullptr), kClient + c.openTail);
-        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
-            EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvv", view), L"Korvane kvv File");
+    FileTypeList current;
+    DiscoverAssociatedTypes(current);
+    for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {
+        FileTypeEntry probe(pseudo.extension, L"", L"", 0, pseudo.flags & ~FT_ASSOCIATED);
+        if (IsTypeAssociated(probe)) current.push_back(pseudo);
     }
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvv File\\shell\\Play", nullptr), L"&Play in Korvane Player");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvv", nullptr), L"Older.Player");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvv", kBackup), kMissing);
-    // Removing does the same.
-    PutString(HKEY_CLASSES_ROOT, L".kvv", nullptr, L"Korvane kvv File");
-    PutString(HKEY_CLASSES_ROOT, L".kvv", kBackup, L"Oldest.Player");
-    Apply({Ticked(L"kvv")}, {});
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvv", nullptr), L"Oldest.Player");
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvv File"));
+    ApplyAssociations(current, wanted, &associationContext);
 }
 
-TEST_F(Applier, UntickedEntriesAreLeftAloneAndUnusableOnesRefused)
+void Unregister()
 {
-    OwnType(L"kvu");
-    OwnType(L"kvu2");
-    trees_.Add(HKEY_CLASSES_ROOT, L"Korvane kvu");
-    Apply({}, {Ticked(L"kvu")});
-    const std::wstring before = Snapshot(HKEY_CLASSES_ROOT, L"Korvane kvu File");
-    FileTypeEntry unticked = Ticked(L"kvu");
-    unticked.flags = 0;
-    unticked.description = L"changed";
-    FileTypeEntry longIcon = Ticked(L"kvu2");  // its DefaultIcon would not fit: no part of it is written
-    longIcon.iconPath = L"C:\\" + std::wstring(1100, L'p') + L".dll";
-    Apply({Ticked(L"kvu\\x")}, {unticked, Ticked(L"kvu\\x"), Ticked(L""), longIcon});
-    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, L"Korvane kvu File"), before);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvu"));
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvu\\x"), kMissing);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvu2"), kMissing);
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvu2 File"));
+    FileTypeList current;
+    DiscoverAssociatedTypes(current);
+    ApplyAssociations(current, {}, &associationContext);
 }
 
-TEST_F(Applier, AudioCdCommandOfAnotherProgramStaysInTheBackup)
+// Everything a round may touch below HKEY_CLASSES_ROOT.
+std::wstring ClassesState()
 {
-    const wchar_t other[] = L"%ProgramFiles%\\Other\\cd.exe \"%L\"";
-    PutValue(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, REG_EXPAND_SZ, other, sizeof(other));
-    Apply({}, {kAudioCd});
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), kClient + L"\"/open\" \"%L\" \"/play\"");
-    Apply({kAudioCd}, {kAudioCd});  // a second registration run: still the other program's command
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, kBackup), other);
-    Apply({kAudioCd}, {});
-    DWORD type = 0;
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(GetRaw(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), other);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, kBackup), kMissing);
+    std::wstring state;
+    for (const wchar_t* type : kTypes) {
+        state += Snapshot(HKEY_CLASSES_ROOT, std::wstring(L".") + type);
+        state += Snapshot(HKEY_CLASSES_ROOT, std::wstring(L"Korvane ") + type + L" File");
+    }
+    return state + Snapshot(HKEY_CLASSES_ROOT, L"AudioCD") + Snapshot(HKEY_CLASSES_ROOT, L"Folder\\shell");
 }
 
-TEST_F(Applier, AudioCdWithoutAnEarlierCommandIsTakenAwayAgain)
+// A value that some other program left: every registry type, odd sizes,
+// no terminator, empty.
+RegValue RandomValue(std::mt19937& random, const std::wstring& key, const std::wstring& name, const std::wstring& text)
 {
-    Apply({}, {kAudioCd});  // nothing there before
-    Apply({kAudioCd}, {});
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kAudioCommand));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play")) << "parent keys stay";
-
-    PutString(HKEY_CLASSES_ROOT, kAudioCommand, L"Other", L"kept");  // a key without a command
-    Apply({}, {kAudioCd});
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, kBackup), L"");
-    Apply({kAudioCd}, {});
-    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT, kAudioCommand),
-              L"[AudioCD\\shell\\play\\command]\n  \"Other\" 1 107.0.101.0.112.0.116.0.0.0.\n");
+    switch (random() % 6) {
+    case 0: return {HKEY_CLASSES_ROOT, key, name, REG_SZ, Sz(text)};
+    case 1: return {HKEY_CLASSES_ROOT, key, name, REG_EXPAND_SZ, Sz(L"%ProgramFiles%\\" + text)};
+    case 2: return {HKEY_CLASSES_ROOT, key, name, REG_DWORD, {7, 0, 0, static_cast<BYTE>(random())}};
+    case 3: return {HKEY_CLASSES_ROOT, key, name, REG_BINARY, {static_cast<BYTE>(random()), 0, 0xbd}};
+    case 4: return {HKEY_CLASSES_ROOT, key, name, REG_SZ, {'O', 0, 't'}};  // odd size, no terminator
+    default: return {HKEY_CLASSES_ROOT, key, name, REG_SZ, Sz(L"")};
+    }
 }
 
-TEST_F(Applier, NothingIsLostOverTwoRegistrationsAndARemoval)
-{
-    for (const wchar_t* e : {L"kvn1", L"kvn2", L"kvn3"}) OwnType(e);
-    PutString(HKEY_CLASSES_ROOT, L".kvn1", nullptr, L"Other.Sound");
-    PutString(HKEY_CLASSES_ROOT, L".kvn2", nullptr, L"Other.Music");
-    PutString(HKEY_CLASSES_ROOT, L".kvn2", L"Content Type", L"audio/x-kvn2");
-    PutString(HKEY_CLASSES_ROOT, L".kvn2\\OpenWithProgids", L"Other.Music", L"");
-    const wchar_t otherCd[] = L"\"C:\\Other\\cd.exe\" \"%L\"";
-    PutValue(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, REG_EXPAND_SZ, otherCd, sizeof(otherCd));
-    PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb\\command", nullptr, L"other.exe");
-    auto snapshot = [] {
-        std::wstring s;
-        for (const wchar_t* key : {L".kvn1", L".kvn2", L".kvn3", L"Korvane kvn1 File", L"Korvane kvn2 File",
-                                   L"Korvane kvn3 File", L"AudioCD", L"Folder"})
-            s += Snapshot(HKEY_CLASSES_ROOT, key);
-        return s;
-    };
-    const std::wstring before = snapshot();
+struct Round {
+    std::vector<RegValue> before;     // the machine before the player
+    std::vector<RegValue> givenBack;  // what an older player's backups give back
+    std::set<std::wstring> takenOver; // extension keys that older player held
+    std::set<std::wstring> untouched; // keys of the player's that no run reaches
+    FileTypeList wanted;
+};
 
-    const FileTypeList wanted{Ticked(L"kvn1"), Ticked(L"kvn2"), Ticked(L"kvn3"), kAudioCd, kFolder};
-    for (int run = 0; run < 2; ++run) {
-        FileTypeList current;
-        DiscoverAssociatedTypes(current);
-        for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {
-            FileTypeEntry probe = pseudo;
-            if (IsTypeAssociated(probe)) current.push_back(pseudo);
+Round MakeRound(std::mt19937& random)
+{
+    Round round;
+    for (const wchar_t* type : kTypes) {
+        const std::wstring key = std::wstring(L".") + type;
+        switch (random() % 4) {
+        case 0: break;  // no extension key at all
+        case 1:
+            round.before.push_back(RandomValue(random, key, L"", L"Other." + key));
+            if (random() % 2) round.before.push_back({HKEY_CLASSES_ROOT, key, L"Content Type", REG_SZ, Sz(L"audio/x")});
+            if (random() % 2) round.before.push_back({HKEY_CLASSES_ROOT, key + L"\\OpenWithProgids", L"Other", REG_SZ, Sz(L"")});
+            break;
+        case 2:  // only other values, no owner
+            round.before.push_back({HKEY_CLASSES_ROOT, key, L"PerceivedType", REG_SZ, Sz(L"audio")});
+            break;
+        default: {  // an older player registered the type and took its key over, keeping the owner in a backup
+            const std::wstring progId = std::wstring(L"Korvane ") + type + L" File";
+            round.takenOver.insert(key);
+            for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+                round.before.push_back({HKEY_LOCAL_MACHINE, kCapability, key, REG_SZ, Sz(progId), view});
+            round.before.push_back({HKEY_CLASSES_ROOT, progId, L"", REG_SZ, Sz(L"Older sound")});
+            round.before.push_back({HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", L"", REG_SZ, Sz(L"old.exe \"%1\"")});
+            round.before.push_back({HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(progId)});
+            // Its backup names another owner, or (in other letter case) its own
+            // class: then there was no owner, and the key goes.
+            std::wstring own = progId;
+            CharUpperBuffW(&own[0], static_cast<DWORD>(own.size()));
+            RegValue backup = random() % 5 ? RandomValue(random, key, L"Before Korvane", L"Older." + key)
+                                           : RegValue{HKEY_CLASSES_ROOT, key, L"Before Korvane", REG_SZ, Sz(own)};
+            round.before.push_back(backup);
+            backup.name = L"";  // the owner it kept, as it was
+            if (backup.data != Sz(own)) round.givenBack.push_back(backup);
+            break;
         }
-        EXPECT_EQ(current.size(), run == 0 ? 0u : 5u);
-        Apply(current, wanted);
+        }
+        const bool wanted = random() % 3 != 0;
+        // A class an earlier run left without its capability value, with a
+        // verb that is switched off now: written again, it keeps none of it.
+        if (!round.takenOver.count(key) && random() % 4 == 0) {
+            const std::wstring progId = std::wstring(L"Korvane ") + type + L" File";
+            round.before.push_back({HKEY_CLASSES_ROOT, progId + L"\\shell\\Stale\\command", L"", REG_SZ, Sz(L"old.exe")});
+            if (!wanted) round.untouched.insert(progId + L"\\shell\\Stale\\command");
+        }
+        if (wanted) {
+            const bool ico = random() % 4 == 0;
+            round.wanted.emplace_back(type, std::wstring(L"Sound ") + type,
+                                      ico ? BesideTests(L"testdata\\wav.ico") : std::wstring(resourceModulePath),
+                                      ico ? 0 : -101 - static_cast<int>(random() % 10), FT_ASSOCIATED);
+        }
     }
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvn1", nullptr), L"Other.Sound");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen", nullptr), L"Play in &Korvane Player");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", nullptr),
-              kClient + L"\"/open\" \"%1\" \"/play\"");
+    switch (random() % 3) {
+    case 0: break;
+    case 1: {
+        // An empty text is how a backup says "no command was there", so an
+        // empty command of another program would come back as none.
+        RegValue other = RandomValue(random, kAudioCommand, L"", L"Other\\cd.exe \"%L\"");
+        if (other.type == REG_SZ && other.data.size() == 2) other.data = Sz(L"cd.exe");
+        round.before.push_back(other);
+        break;
+    }
+    default: round.before.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"Other", REG_SZ, Sz(L"kept")}); break;
+    }
+    if (random() % 2) round.before.push_back({HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb\\command", L"", REG_SZ, Sz(L"x.exe")});
+    if (random() % 2) round.wanted.push_back(kAudioCd);
+    if (random() % 2) round.wanted.push_back(kFolder);
+    AssociationContext& c = associationContext;
+    c.addPlayChecked = random() % 2;
+    c.addOnlyChecked = random() % 2;
+    c.newPlayChecked = random() % 2;
+    c.openParentChecked = random() % 2;
+    c.execMethod = static_cast<int>(random() % 6);
+    c.openCommand = OpenCommandForExecMethod(c.execMethod);
+    return round;
+}
 
-    Apply(wanted, {});
-    EXPECT_EQ(snapshot(), before);
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})  // the capability record's keys are left, empty
-        EXPECT_EQ(Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view),
-                  L"[Software\\Ostrafen]\n[Software\\Ostrafen\\Korvane Player]\n"
-                  L"[Software\\Ostrafen\\Korvane Player\\Capabilities]\n"
-                  L"[Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations]\n");
+// What a registration must have written for the wanted types.
+void ExpectRegistered(const Round& round)
+{
+    const AssociationContext& c = associationContext;
+    std::vector<std::wstring> verbs{L"Open"};
+    if (c.addOnlyChecked) verbs.push_back(L"Add");
+    if (c.openParentChecked) verbs.push_back(L"OpenCurrentFolder");
+    if (c.newPlayChecked) verbs.push_back(L"OpenNew");
+    if (c.addPlayChecked) verbs.push_back(L"Play");
+    std::sort(verbs.begin(), verbs.end());
+    const wchar_t* openTails[] = {L"\"/dopen\" \"%1\" \"/play\"", L"\"/add\" \"%1\"", L"\"/addopen\" \"%1\" \"/play\"",
+                                  L"\"/open\" \"%1\" \"/play\"", L"\"/addopenparent\" \"%1\" \"/play\"",
+                                  L"\"/addopen\" \"%1\" \"/play\""};
+    for (const FileTypeEntry& e : round.wanted) {
+        if (e.IsPseudoType()) {
+            const bool cd = e.flags & FT_AUDIOCD;
+            EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, cd ? kAudioCommand : L"Folder\\shell\\KorvaneOpen\\command", nullptr),
+                      kClient + (cd ? L"\"/open\" \"%L\" \"/play\"" : L"\"/open\" \"%1\" \"/play\""));
+            continue;
+        }
+        const std::wstring progId = L"Korvane " + e.extension + L" File";
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
+            EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, (L"." + e.extension).c_str(), view), progId);
+        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId, nullptr), e.description);
+        EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, progId + L"\\shell"), verbs);
+        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\shell\\Open\\Command", nullptr), kClient + openTails[c.execMethod]);
+        for (const std::wstring& verb : verbs)
+            EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\shell\\" + verb, nullptr), kVerbNames.at(verb));
+        EXPECT_FALSE(round.takenOver.count(L"." + e.extension) &&
+                     GetString(HKEY_CLASSES_ROOT, L"." + e.extension, nullptr) == progId) << "the older takeover is given back";
+    }
+}
+
+// The keys a round seeds, deleted again.
+void ClearRound()
+{
+    for (const wchar_t* type : kTypes) {
+        DeleteKeyTree(HKEY_CLASSES_ROOT, (std::wstring(L".") + type).c_str());
+        DeleteKeyTree(HKEY_CLASSES_ROOT, (std::wstring(L"Korvane ") + type + L" File").c_str());
+    }
+    for (const wchar_t* type : kTypes) DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), (std::wstring(L".") + type).c_str());
+    // Windows has the play verb of audio CDs from the start; the player only
+    // ever owns its command.
+    DeleteKeyTree(HKEY_CLASSES_ROOT, kAudioCommand.c_str());
+    SetStringValue(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play", nullptr, nullptr);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb");
+}
+
+TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
+{
+    wchar_t text[32] = L"";
+    const unsigned base = GetEnvironmentVariableW(L"KORVANE_SEED", text, 32) ? wcstoul(text, nullptr, 10) : 20261206u;
+    const int rounds = GetEnvironmentVariableW(L"KORVANE_ROUNDS", text, 32) ? _wtoi(text) : 100;
+    for (int r = 0; r < rounds && !HasFailure(); ++r) {
+        const unsigned seed = base + static_cast<unsigned>(r);
+        SCOPED_TRACE("seed " + std::to_string(seed) + ": KORVANE_SEED=" + std::to_string(seed) + " KORVANE_ROUNDS=1 repeats it");
+        std::mt19937 random(seed);
+        const Round round = MakeRound(random);
+        // The state to come back to: the machine as it was, except that the
+        // keys an older player held go to the owners in their backups.
+        std::vector<RegValue> expected;
+        for (const RegValue& v : round.before)
+            if (v.root == HKEY_CLASSES_ROOT && !round.takenOver.count(v.key) &&
+                (v.key.rfind(L"Korvane ", 0) != 0 || round.untouched.count(v.key)))
+                expected.push_back(v);
+        expected.insert(expected.end(), round.givenBack.begin(), round.givenBack.end());
+        ClearRound();
+        Seed(expected);
+        const std::wstring after = ClassesState();
+        ClearRound();
+        Seed(round.before);
+
+        Register(round.wanted);
+        ExpectRegistered(round);
+        const std::wstring registered = ClassesState() + Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen");
+        Register(round.wanted);
+        EXPECT_EQ(ClassesState() + Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"), registered) << "a second run changes nothing";
+        Unregister();
+        Register({});  // the audio-CD and folder boxes unticked
+        EXPECT_EQ(ClassesState(), after);
+        const std::wstring record = Snapshot(HKEY_LOCAL_MACHINE, kCapability);
+        EXPECT_EQ(record.find(L"\n  "), std::wstring::npos) << "no capability value is left: " << record;
+    }
 }
 
 // The written verbs run the installed client with exactly their switches.
 TEST_F(Applier, ShellRunsTheClientWithEachVerbsSwitches)
 {
-    OwnType(L"mp3");
+    trees_.Add(HKEY_CLASSES_ROOT, L".mp3");
+    trees_.Add(HKEY_CLASSES_ROOT, L"Korvane mp3 File");
     const std::wstring client = InstallDir() + L"\\Tovrix.exe";
     wcscpy_s(clientExePathBuffer, kPathChars, client.c_str());
     associationContext.openCommand = OpenCommandForExecMethod(0);
-    Apply({}, {Ticked(L"mp3")});
+    ApplyAssociations({}, {{L"mp3", L"Sound", resourceModulePath, -107, FT_ASSOCIATED}}, &associationContext);
 
     TempFolder folder;
     const std::wstring song = folder.File(L"My Song.mp3");

@@ -76,16 +76,37 @@ TEST_F(Catalogue, LoadTypeIconFallsBackToTheDefaultIcon)
     EXPECT_FALSE(LoadTypeIcon(L"C:\\missing.dll", -7)) << "nothing to fall back on";
 }
 
-TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExists)
+TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
 {
     FileTypeList list{FileTypeEntry(L"kva", L"old", L"", 0, 0)};
     DiscoverAssociatedTypes(list);  // no capability record: nothing
     ASSERT_EQ(list.size(), 1u);
-
+    TempFolder folder;
+    const std::wstring longIcon = folder.File(L"A Long Named Icon File.ico");
+    WriteTextFile(longIcon, L"not really an icon");
+    wchar_t shortIcon[kPathChars];
+    ASSERT_GT(GetShortPathNameW(longIcon.c_str(), shortIcon, kPathChars), 0u);
+    const std::wstring module = resourceModulePath;
+    const struct { const wchar_t* extension; std::wstring iconText; std::wstring path; int id; } icons[] = {
+        {L"kvi1", module + L",-105", module, -105}, {L"kvi2", module + L",2", module, -103},
+        {L"kvi3", module + L",7,3", module, -109}, {L"kvi4", module + L",abc", module, -101},
+        {L"kvi5", module + L",  -7x", module, -7}, {L"kvi6", shortIcon, longIcon, 0},
+        {L"kvi7", std::wstring(shortIcon) + L",4", longIcon, 0},
+        {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", L"", -5}, {L"kvj", L"", L"", 0},
+    };
+    for (const auto& c : icons) {
+        Declare(std::wstring(L".") + c.extension);
+        MakeClass(c.extension, c.iconText.empty() ? nullptr : c.iconText.c_str());
+    }
     for (const wchar_t* value : {L".kva", L".kvnoclass", L"kvb", L".kvb", L"KVA", L".KVC", L".kva\\x"}) Declare(value);
     const DWORD one = 1;
     PutValue(HKEY_LOCAL_MACHINE, kCapability, L".kvdword", REG_DWORD, &one, sizeof(one), KEY_WOW64_64KEY);
     for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x"}) MakeClass(e);
+    // A value name too long for the walk ends it: what comes after (in
+    // Wine's order, by name) is not seen.
+    Declare(L"zkvk" + std::wstring(300, L'n'));
+    Declare(L"zkvl");
+    MakeClass(L"zkvl");
     DiscoverAssociatedTypes(list);
     // kva overwrites the entry that was there; kvb (with and without its
     // dot) gives one entry; KVA is another entry (letter case counts);
@@ -93,39 +114,11 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExists)
     // value of another type still declares its type.
     std::vector<std::wstring> found = Extensions(list);
     std::sort(found.begin(), found.end());
-    EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword"}));
+    EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
+                                                L"kvi4", L"kvi5", L"kvi6", L"kvi7", L"kvi8", L"kvi9", L"kvj"}));
     EXPECT_EQ(list[0].description, L"D kva");
     for (const auto& e : list) EXPECT_EQ(e.flags, FT_ASSOCIATED);
-}
-
-TEST_F(Catalogue, DiscoveryReadsDefaultIconUpToTheFirstComma)
-{
-    TempFolder folder;
-    const std::wstring longIcon = folder.File(L"A Long Named Icon File.ico");
-    WriteTextFile(longIcon, L"not really an icon");
-    wchar_t shortIcon[kPathChars];
-    ASSERT_GT(GetShortPathNameW(longIcon.c_str(), shortIcon, kPathChars), 0u);
-    const std::wstring module = resourceModulePath;
-    const struct { const wchar_t* extension; std::wstring iconText; std::wstring path; int id; } cases[] = {
-        {L"kvi1", module + L",-105", module, -105}, {L"kvi2", module + L",2", module, -103},
-        {L"kvi3", module + L",7,3", module, -109}, {L"kvi4", module + L",abc", module, -101},
-        {L"kvi5", module + L",  -7x", module, -7}, {L"kvi6", shortIcon, longIcon, 0},
-        {L"kvi7", std::wstring(shortIcon) + L",4", longIcon, 0},
-        {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", L"", -5},
-        {L"kvj", L"", L"", 0},
-    };
-    for (const auto& c : cases) {
-        Declare(std::wstring(L".") + c.extension);
-        MakeClass(c.extension, c.iconText.empty() ? nullptr : c.iconText.c_str());
-    }
-    // A value name too long for the walk ends it: what comes after is not seen.
-    Declare(L".kvk" + std::wstring(300, L'n'));
-    Declare(L".kvl");
-    MakeClass(L"kvl");
-    FileTypeList list;
-    DiscoverAssociatedTypes(list);
-    ASSERT_EQ(list.size(), std::size(cases));
-    for (const auto& c : cases) {
+    for (const auto& c : icons) {
         auto e = std::find_if(list.begin(), list.end(), [&](const FileTypeEntry& x) { return x.extension == c.extension; });
         ASSERT_NE(e, list.end()) << testing::PrintToString(c.iconText);
         EXPECT_EQ(e->iconPath, c.path) << testing::PrintToString(c.iconText);

@@ -92,7 +92,11 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane"), otherCd);
     // Every type of the dialog is stored, in the order the dialog showed them.
     EXPECT_EQ(IniString(Ini(), L"RegisterdExtensions", L"Extensions"), L"ape;cda;flac;m3u;m3u16;m3u8;mp3;ogg;wav;wma;");
-    EXPECT_EQ(IniString(Ini(), L"mp3", L"IconId"), L"-107");
+    const std::pair<const wchar_t*, const wchar_t*> builtInIcons[] = {
+        {L"wav", L"-109"}, {L"mp3", L"-107"}, {L"ogg", L"-108"}, {L"wma", L"-110"}, {L"ape", L"-102"},
+        {L"flac", L"-104"}, {L"cda", L"-103"}, {L"m3u", L"-105"}, {L"m3u16", L"-105"}, {L"m3u8", L"-105"},
+    };
+    for (auto [type, id] : builtInIcons) EXPECT_EQ(IniString(Ini(), type, L"IconId"), id) << type;
 
     // "/Unregister" removes the types, in both views, and leaves the
     // audio-CD handler; a second run finds nothing more to do.

@@ -31,37 +31,6 @@ protected:
     PreservedTrees trees_;
 };
 
-TEST_F(Primitives, AllViewsWritesAndDeletesInBothViewsOrOnceWithoutTheFlag)
-{
-    ASSERT_EQ(SetStringValueAllViews(HKEY_LOCAL_MACHINE, kScratch.c_str(), L".mp3", L"Korvane mp3 File"), 0);
-    PutString(HKEY_LOCAL_MACHINE, kScratch, L".keep", L"x", KEY_WOW64_32KEY);
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
-        EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kScratch, L".mp3", view), L"Korvane mp3 File");
-    EXPECT_EQ(DeleteValueAllViews(HKEY_LOCAL_MACHINE, kScratch.c_str(), L".mp3"), 0);
-    EXPECT_EQ(DeleteValueAllViews(HKEY_LOCAL_MACHINE, (kScratch + L"\\absent").c_str(), L".mp3"), 0);
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
-        EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kScratch, L".mp3", view), kMissing);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kScratch, L".keep", KEY_WOW64_32KEY), L"x");
-
-    registryViewFlag = 0;
-    SetStringValueAllViews(HKEY_LOCAL_MACHINE, (kScratch + L"\\once").c_str(), L"v", L"d");
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kScratch + L"\\once", L"v", KEY_WOW64_64KEY), L"d");
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kScratch + L"\\once", KEY_WOW64_32KEY));
-}
-
-TEST_F(Primitives, SetStringValueStoresTheTerminatorAndNullDataOnlyCreatesTheKey)
-{
-    SetStringValue(HKEY_LOCAL_MACHINE, (kScratch + L"\\a\\b").c_str(), nullptr, nullptr);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kScratch + L"\\a\\b"));
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kScratch + L"\\a\\b", nullptr), kMissing);
-    SetStringValue(HKEY_LOCAL_MACHINE, kScratch.c_str(), L"n", L"abc");
-    DWORD type = 0;
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(GetRaw(HKEY_LOCAL_MACHINE, kScratch, L"n", type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(bytes, Bytes(L"abc", 2));
-}
-
 TEST_F(Primitives, QueryStringValueAcceptsOnlyRegSzWhateverItsBytes)
 {
     const std::wstring longText(100000, L'z');
@@ -87,65 +56,8 @@ TEST_F(Primitives, QueryStringValueAcceptsOnlyRegSzWhateverItsBytes)
     }
 }
 
-TEST_F(Primitives, BackupKeepsTheOldestStateWithItsTypeAndAMissingValueAsEmpty)
+TEST_F(Primitives, DeleteKeyIfEmptyKeepsEveryKeyThatHoldsAnything)
 {
-    const BYTE odd[] = {'%', 0, 'x', 0, '%'};
-    PutValue(HKEY_LOCAL_MACHINE, kScratch, nullptr, REG_EXPAND_SZ, odd, sizeof(odd));
-    EXPECT_EQ(SaveValueBackup(HKEY_LOCAL_MACHINE, kScratch.c_str(), nullptr), 0);
-    PutString(HKEY_LOCAL_MACHINE, kScratch, nullptr, L"Later.Player");
-    EXPECT_EQ(SaveValueBackup(HKEY_LOCAL_MACHINE, kScratch.c_str(), nullptr), 0);
-    DWORD type = 0;
-    std::vector<BYTE> bytes;
-    ASSERT_TRUE(GetRaw(HKEY_LOCAL_MACHINE, kScratch, kBackup, type, bytes));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_EXPAND_SZ));
-    EXPECT_EQ(bytes, std::vector<BYTE>(odd, odd + sizeof(odd)));
-
-    SetStringValue(HKEY_LOCAL_MACHINE, (kScratch + L"\\none").c_str(), nullptr, nullptr);
-    SaveValueBackup(HKEY_LOCAL_MACHINE, (kScratch + L"\\none").c_str(), nullptr);
-    ASSERT_TRUE(GetRaw(HKEY_LOCAL_MACHINE, kScratch + L"\\none", kBackup, type, bytes));
-    EXPECT_EQ(bytes, std::vector<BYTE>({0, 0}));
-    EXPECT_EQ(SaveValueBackup(HKEY_LOCAL_MACHINE, (kScratch + L"\\absent").c_str(), nullptr), -1);
-}
-
-TEST_F(Primitives, RestoreGivesTheBackupBackOrDeletesTheCallersOwnData)
-{
-    const BYTE unterminated[] = {'K', 0, 'o', 0, 'r'};
-    const struct {
-        const wchar_t* key; std::vector<BYTE> backup; DWORD backupType; const wchar_t* ownData;
-        int result; std::wstring after; DWORD typeAfter;
-    } cases[] = {
-        {L"noBackup", {}, REG_NONE, L"own", -1, L"current", REG_SZ},
-        {L"sameButCase", Bytes(L"KORVANE WAV FILE", 2), REG_SZ, L"Korvane wav File", 0, kMissing, REG_NONE},
-        {L"other", Bytes(L"Other.File", 2), REG_SZ, L"Korvane wav File", 0, L"Other.File", REG_SZ},
-        {L"expand", Bytes(L"%ProgramFiles%\\x.exe", 2), REG_EXPAND_SZ, L"", 0, L"%ProgramFiles%\\x.exe", REG_EXPAND_SZ},
-        {L"emptyBackup", Bytes(L"", 2), REG_SZ, L"", 0, kMissing, REG_NONE},
-        {L"emptyBackupOwnText", Bytes(L"", 2), REG_SZ, L"own", 0, L"", REG_SZ},
-        {L"unterminated", {unterminated, unterminated + 5}, REG_SZ, L"ko", 0, kMissing, REG_NONE},
-    };
-    for (const auto& c : cases) {
-        const std::wstring key = kScratch + L"\\" + c.key;
-        PutString(HKEY_LOCAL_MACHINE, key, nullptr, L"current");
-        if (c.backupType != REG_NONE)
-            PutValue(HKEY_LOCAL_MACHINE, key, kBackup, c.backupType, c.backup.data(), static_cast<DWORD>(c.backup.size()));
-        EXPECT_EQ(RestoreValueBackup(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, c.ownData), c.result) << c.key;
-        EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, key, nullptr), c.after) << c.key;
-        DWORD type = REG_NONE;
-        std::vector<BYTE> bytes;
-        GetRaw(HKEY_LOCAL_MACHINE, key, nullptr, type, bytes);
-        EXPECT_EQ(type, c.typeAfter) << c.key;
-        EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, key, kBackup), kMissing) << c.key;
-    }
-    EXPECT_EQ(RestoreValueBackup(HKEY_LOCAL_MACHINE, (kScratch + L"\\absent").c_str(), nullptr, L""), -1);
-}
-
-TEST_F(Primitives, KeyDeletion)
-{
-    EXPECT_EQ(DeleteKeyTree(HKEY_LOCAL_MACHINE, (kScratch + L"\\absent").c_str()), -1);
-    for (const wchar_t* path : {L"\\t\\a\\b\\c", L"\\t\\a\\d", L"\\t\\e", L"\\keep"})
-        PutString(HKEY_LOCAL_MACHINE, kScratch + path, L"v", L"x");
-    EXPECT_EQ(DeleteKeyTree(HKEY_LOCAL_MACHINE, (kScratch + L"\\t").c_str()), 0);
-    EXPECT_EQ(SubKeys(HKEY_LOCAL_MACHINE, kScratch), std::vector<std::wstring>{L"keep"});
-
     using Fill = void (*)(const std::wstring&);
     const struct { const wchar_t* key; Fill fill; int result; } cases[] = {
         {L"empty", [](const std::wstring& k) { SetStringValue(HKEY_LOCAL_MACHINE, k.c_str(), nullptr, nullptr); }, 0},
@@ -241,30 +153,6 @@ TEST_F(FileTypeClass, UnusableInputIsRefusedBeforeAnyRegistryCall)
     wcscpy_s(clientExePathBuffer, kPathChars, (L"C:\\" + std::wstring(1010, L'c')).c_str());
     WriteFileTypeClass(L"Open", L"\"/open\" \"%1\"", nullptr, L"d", L"kvtest", -1, L"C:\\i.dll");
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, progId_)) << "the command would not fit";
-}
-
-TEST_F(FileTypeClass, RestoreExtensionKeyGivesThePreviousOwnerBack)
-{
-    const struct {
-        const wchar_t* name; const wchar_t* current; const wchar_t* backup; bool contentType;
-        bool keyRemains; std::wstring after;
-    } cases[] = {
-        {L"own class in backup", L"Korvane kvtest File", L"KORVANE KVTEST FILE", false, false, kMissing},
-        {L"other owner in backup", L"Korvane kvtest File", L"Other.Sound", false, true, L"Other.Sound"},
-        {L"own backup, other values", L"x", L"Korvane kvtest File", true, true, kMissing},
-        {L"no backup, other owner", L"Other.Sound", nullptr, false, true, L"Other.Sound"},
-        {L"no backup, empty key", nullptr, nullptr, false, false, kMissing},
-    };
-    for (const auto& c : cases) {
-        SetStringValue(HKEY_CLASSES_ROOT, L".kvtest", nullptr, c.current);
-        if (c.backup) PutString(HKEY_CLASSES_ROOT, L".kvtest", kBackup, c.backup);
-        if (c.contentType) PutString(HKEY_CLASSES_ROOT, L".kvtest", L"Content Type", L"audio/x-kv");
-        RestoreExtensionKey(L"kvtest");
-        EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, L".kvtest"), c.keyRemains) << c.name;
-        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvtest", nullptr), c.after) << c.name;
-        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvtest", kBackup), kMissing) << c.name;
-        DeleteKeyTree(HKEY_CLASSES_ROOT, L".kvtest");
-    }
 }
 
 } // namespace

@@ -151,6 +151,18 @@ void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD typ
     RegCloseKey(handle);
 }
 
+std::vector<BYTE> Sz(const std::wstring& text)
+{
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(text.c_str());
+    return std::vector<BYTE>(bytes, bytes + (text.size() + 1) * sizeof(wchar_t));
+}
+
+void Seed(const std::vector<RegValue>& values)
+{
+    for (const RegValue& v : values)
+        PutValue(v.root, v.key, v.name.c_str(), v.type, v.data.data(), static_cast<DWORD>(v.data.size()), v.view);
+}
+
 void PutString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, REGSAM view)
 {
     PutValue(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), view);

@@ -56,6 +56,19 @@ struct PreservedTrees {
     }
 };
 
+// One value of a registry state stated as data: the name "" is the key's
+// default value, view 0 the default view.
+struct RegValue {
+    HKEY root;
+    std::wstring key;
+    std::wstring name;
+    DWORD type;
+    std::vector<BYTE> data;
+    REGSAM view = 0;
+};
+std::vector<BYTE> Sz(const std::wstring& text);  // UTF-16 with its terminating NUL
+void Seed(const std::vector<RegValue>& values);
+
 void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD size,
               REGSAM view = 0);
 void PutString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, REGSAM view = 0);
