@@ -104,7 +104,7 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x"}) MakeClass(e);
     // A value name too long for the walk ends it: what comes after (in
     // Wine's order, by name) is not seen.
-    Declare(L"zkvk" + std::wstring(300, L'n'));
+    Declare(L"zkvk" + std::wstring(252, L'n'));  // 256 characters: one more than the buffer holds with its NUL
     Declare(L"zkvl");
     MakeClass(L"zkvl");
     DiscoverAssociatedTypes(list);

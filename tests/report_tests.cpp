@@ -124,6 +124,10 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         {"settings file missing", [] {}, 0, "registered", nullptr, L"(not found)"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
          0, "registered", nullptr, L"(holds no list of file types)"},
+        {"audio CD ours, another program's command kept", [] {
+             PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", nullptr, L"other.exe \"%L\"");
+             ApplyAssociations({}, {{L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED}}, &associationContext); },
+         0, "registered", nullptr, L"Audio CD: the player"},
         {"stored, not registered", [&] { WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;kvr;\n"); },
          0, "registered", nullptr, L"2 types: 1 registered, 1 not registered"},
     };
@@ -134,6 +138,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) scratch.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view, true);
         for (const wchar_t* key : {L".kvr", L"Korvane kvr File"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
         scratch.Add(HKEY_CURRENT_USER, kUserChoice, 0, true);
+        scratch.Add(HKEY_CLASSES_ROOT, L"AudioCD", 0, true);
         c.seed();
 
         std::string text, json, errors;
@@ -144,6 +149,8 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
         }
         EXPECT_NE(Wide(text).find(c.line), std::wstring::npos) << text;
+        EXPECT_NE(text.find("\n  Software\\Ostrafen\\Korvane Player\\Capabilities\n    ApplicationDescription, 64-bit "),
+                  std::string::npos) << "each key of the Default Programs values is named once, above its values";
 
         const nlohmann::json document = nlohmann::json::parse(json, nullptr, false);
         ASSERT_FALSE(document.is_discarded()) << json;
