@@ -7,6 +7,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <set>
@@ -253,6 +254,13 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
 
         Register(round.wanted);
         ExpectRegistered(round);
+        for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {  // the client's name in the command marks it ours
+            FileTypeEntry probe(pseudo.extension, L"", L"", 0, pseudo.flags & ~FT_ASSOCIATED);
+            const bool wanted = std::any_of(round.wanted.begin(), round.wanted.end(),
+                                            [&](const FileTypeEntry& e) { return e.flags == pseudo.flags; });
+            EXPECT_EQ(IsTypeAssociated(probe), wanted);
+            EXPECT_EQ(probe.flags, pseudo.flags & (wanted ? ~0u : ~FT_ASSOCIATED));
+        }
         const std::wstring registered = ClassesState() + Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen");
         Register(round.wanted);
         EXPECT_EQ(ClassesState() + Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"), registered) << "a second run changes nothing";

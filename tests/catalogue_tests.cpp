@@ -40,21 +40,6 @@ protected:
     PreservedTrees trees_;
 };
 
-TEST_F(Catalogue, IconPositionsBecomeResourceIds)
-{
-    const std::wstring module = resourceModulePath;
-    const std::wstring fixture = BesideTests(L"icon_fixture.dll");  // groups: "NAMED", 3, 7
-    const struct { std::wstring path; int index; int id; } cases[] = {
-        {module, 0, -101}, {module, 2, -103}, {module, 8, -110}, {module, 9, 0}, {module, -105, -105},
-        {L"C:\\missing.dll", -7, -7}, {L"C:\\missing.dll", 1, 0},
-        {BesideTests(L"testdata\\WAV.ICO"), 3, 0},   // the extension test ignores case
-        {fixture, 0, -3}, {fixture, 1, -7}, {fixture, 2, 0},  // a string-named group is not counted
-        {BesideTests(L"testdata"), 0, 0},             // no extension: tried as a module
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(ResolveIconIndex(c.path.c_str(), c.index), c.id) << testing::PrintToString(c.path) << " " << c.index;
-}
-
 TEST_F(Catalogue, LoadTypeIconFallsBackToTheDefaultIcon)
 {
     const std::wstring fixture = BesideTests(L"icon_fixture.dll");
@@ -93,6 +78,8 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         {L"kvi5", module + L",  -7x", module, -7}, {L"kvi6", shortIcon, longIcon, 0},
         {L"kvi7", std::wstring(shortIcon) + L",4", longIcon, 0},
         {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", L"", -5}, {L"kvj", L"", L"", 0},
+        {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
+        {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted
     };
     for (const auto& c : icons) {
         Declare(std::wstring(L".") + c.extension);
@@ -115,7 +102,8 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     std::vector<std::wstring> found = Extensions(list);
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
-                                                L"kvi4", L"kvi5", L"kvi6", L"kvi7", L"kvi8", L"kvi9", L"kvj"}));
+                                                L"kvi4", L"kvi5", L"kvi6", L"kvi7", L"kvi8", L"kvi9", L"kvia",
+                                                L"kvib", L"kvic", L"kvj"}));
     EXPECT_EQ(list[0].description, L"D kva");
     for (const auto& e : list) EXPECT_EQ(e.flags, FT_ASSOCIATED);
     for (const auto& c : icons) {
@@ -124,25 +112,6 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         EXPECT_EQ(e->iconPath, c.path) << testing::PrintToString(c.iconText);
         EXPECT_EQ(e->iconId, c.id) << testing::PrintToString(c.iconText);
     }
-}
-
-TEST_F(Catalogue, PseudoTypesGoByTheClientInTheirCommands)
-{
-    trees_.Add(HKEY_CLASSES_ROOT, L"AudioCD");
-    trees_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen");
-    const struct { const wchar_t* command; bool ours; } cases[] = {
-        {nullptr, false}, {L"\"C:\\Other\\player.exe\" \"%L\"", false}, {L"\"D:\\Elsewhere\\TOVRIX.EXE\" \"%L\"", true},
-    };
-    for (const auto& c : cases) {
-        if (c.command) PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", nullptr, c.command);
-        FileTypeEntry audio(L"AudioCD", L"", L"", 0, FT_AUDIOCD);
-        EXPECT_EQ(IsTypeAssociated(audio), c.ours);
-        EXPECT_EQ(audio.flags, c.ours ? (FT_AUDIOCD | FT_ASSOCIATED) : FT_AUDIOCD);
-    }
-    FileTypeEntry folder(L"Folder", L"", L"", 0, FT_FOLDER);
-    EXPECT_FALSE(IsTypeAssociated(folder));
-    PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", nullptr, L"C:\\x\\Tovrix.exe /open");
-    EXPECT_TRUE(IsTypeAssociated(folder));
 }
 
 TEST(MergeFileTypes, OverlaysByExtensionIgnoringCaseInPlace)

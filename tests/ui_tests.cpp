@@ -152,6 +152,10 @@ TEST_F(Dialogs, FileTypesTicksAddsRemovesAndGoesBack)
         HWND edit = WaitForDialog(kSelf, kEditDialogMark);
         ASSERT_NE(edit, nullptr);
         EXPECT_FALSE(Enabled(edit, IDOK));
+        wchar_t shortModule[kPathChars];
+        GetShortPathNameW(resourceModulePath, shortModule, kPathChars);
+        EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortModule) + L",-101") << "a new type has the default icon";
+        EXPECT_NE(SendDlgItemMessageW(edit, IDC_EDIT_ICON, STM_GETICON, 0, 0), 0);
         HWND extension = GetDlgItem(edit, IDC_EDIT_EXTENSION);
         Type(extension, L"x");
         EXPECT_TRUE(Enabled(edit, IDOK));
@@ -252,24 +256,12 @@ TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegistered)
     }
 }
 
-TEST_F(Dialogs, EditShowsTheShortPathStoresTheLongOneAndCancelKeepsTheEntry)
+TEST_F(Dialogs, EditShowsTheShortPathAndCancelKeepsTheEntry)
 {
     const std::wstring icon = folder_.File(L"Some Long Icon Library.dll");
     ASSERT_TRUE(CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), icon.c_str(), FALSE));
-    wchar_t shortIcon[kPathChars], shortModule[kPathChars];
+    wchar_t shortIcon[kPathChars];
     GetShortPathNameW(icon.c_str(), shortIcon, kPathChars);
-    GetShortPathNameW(resourceModulePath, shortModule, kPathChars);
-
-    FileTypeEntry fresh(L"");
-    EXPECT_EQ(Edit(fresh, [&](HWND edit) {
-        EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortModule) + L",-101");
-        EXPECT_NE(SendDlgItemMessageW(edit, IDC_EDIT_ICON, STM_GETICON, 0, 0), 0);
-        SetText(edit, IDC_EDIT_EXTENSION, L"new");
-        Press(edit, IDOK);
-    }), 1);
-    EXPECT_EQ(fresh.iconPath, resourceModulePath);
-    EXPECT_EQ(fresh.iconId, -101);
-
     FileTypeEntry kept(L"kvz", L"Kept", icon, -7, 0u);
     EXPECT_EQ(Edit(kept, [&](HWND edit) {
         EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortIcon) + L",-7");
