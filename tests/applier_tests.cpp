@@ -201,8 +201,12 @@ void ExpectRegistered(const Round& round)
             continue;
         }
         const std::wstring progId = L"Korvane " + e.extension + L" File";
-        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
-            EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, (L"." + e.extension).c_str(), view), progId);
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            DWORD type = REG_NONE;
+            std::vector<BYTE> bytes;
+            GetRaw(HKEY_LOCAL_MACHINE, kCapability, (L"." + e.extension).c_str(), type, bytes, view);
+            EXPECT_EQ(bytes, Sz(progId)) << "REG_SZ " << type << ", its terminator and nothing more";
+        }
         EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId, nullptr), e.description);
         EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, progId + L"\\shell"), verbs);
         EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\shell\\Open\\Command", nullptr), kClient + openTails[c.execMethod]);

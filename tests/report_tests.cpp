@@ -149,6 +149,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
         }
         EXPECT_NE(Wide(text).find(c.line), std::wstring::npos) << text;
+        EXPECT_EQ(text.rfind("Korvane Player file associations (read only)\n\nSettings file: ", 0), 0u) << text;
         EXPECT_NE(text.find("\n  Software\\Ostrafen\\Korvane Player\\Capabilities\n    ApplicationDescription, 64-bit "),
                   std::string::npos) << "each key of the Default Programs values is named once, above its values";
 
@@ -166,9 +167,10 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
 
 TEST_F(AssociationReportRun, CommandLinesItDoesNotUnderstandGetTheUsage)
 {
-    for (const wchar_t* arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml"}) {
+    const std::wstring tooLong = std::wstring(1500, L'p');  // a path that would arrive cut short
+    for (const std::wstring arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml", tooLong.c_str()}) {
         std::string text, errors;
-        EXPECT_EQ(RunCapturing(Report(), arguments, text, errors), 2u) << testing::PrintToString(std::wstring(arguments));
+        EXPECT_EQ(RunCapturing(Report(), arguments, text, errors), 2u) << arguments.substr(0, 40);
         EXPECT_TRUE(text.empty());
         EXPECT_EQ(errors.rfind("usage: KorvaneAssocCheck.exe", 0), 0u) << errors;
     }

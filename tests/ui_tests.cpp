@@ -139,6 +139,10 @@ TEST_F(Dialogs, FileTypesTicksAddsRemovesAndGoesBack)
     g_fileTypes = SomeTypes();
     EXPECT_EQ(RunFileTypes([](HWND types, HWND list) {
         ASSERT_EQ(ItemCount(list), 4);  // sorted by extension: kvx, mp3, ogg, wav
+        RECT client{};
+        GetClientRect(list, &client);
+        EXPECT_EQ(ListView_GetColumnWidth(list, 0), 100);  // at 96 DPI; the description takes the rest
+        EXPECT_EQ(ListView_GetColumnWidth(list, 1), client.right - 120);
         EXPECT_TRUE(ItemChecked(list, 0));
         EXPECT_FALSE(ItemChecked(list, 1));
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
@@ -237,6 +241,7 @@ TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegistered)
             HWND field = GetDlgItem(edit, IDC_EDIT_EXTENSION);
             SetText(edit, IDC_EDIT_EXTENSION, L"");
             Type(field, c.typed);
+            EXPECT_LE(GetWindowTextLengthW(field), static_cast<int>(kMaxExtensionChars) + 1) << "the field takes no more";
             SetFocus(nullptr);
             Press(edit, IDOK);
             if (c.stored) return;
