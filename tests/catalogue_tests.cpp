@@ -88,7 +88,8 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     for (const wchar_t* value : {L".kva", L".kvnoclass", L"kvb", L".kvb", L"KVA", L".KVC", L".kva\\x"}) Declare(value);
     const DWORD one = 1;
     PutValue(HKEY_LOCAL_MACHINE, kCapability, L".kvdword", REG_DWORD, &one, sizeof(one), KEY_WOW64_64KEY);
-    for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x"}) MakeClass(e);
+    Declare(L"kvm");  // without its dotted value: not declared
+    for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x", L"kvm"}) MakeClass(e);
     // A value name too long for the walk ends it: what comes after (in
     // Wine's order, by name) is not seen.
     Declare(L"zkvk" + std::wstring(252, L'n'));  // 256 characters: one more than the buffer holds with its NUL

@@ -128,6 +128,15 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
              PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", nullptr, L"other.exe \"%L\"");
              ApplyAssociations({}, {{L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED}}, &associationContext); },
          0, "registered", nullptr, L"Audio CD: the player"},
+        {"audio CD: a backup left beside another program's command", [] {
+             PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", nullptr, L"other.exe \"%L\"");
+             PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", L"Before Korvane", L"older.exe"); },
+         1, "registered", nullptr, L"a backup left on a key that the player no longer holds"},
+        {"a backup left on a type nobody registered", [&] {
+             WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;\n");
+             PutString(HKEY_CLASSES_ROOT, L".kvs", nullptr, L"Other.kvs");
+             PutString(HKEY_CLASSES_ROOT, L".kvs", L"Before Korvane", L"Older.kvs"); },
+         1, "registered", nullptr, L"a backup left on a key that the player no longer holds"},
         {"stored, not registered", [&] { WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;kvr;\n"); },
          0, "registered", nullptr, L"2 types: 1 registered, 1 not registered"},
     };
@@ -136,7 +145,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         DeleteFileW(settings.c_str());
         PreservedTrees scratch;  // each case starts from the clean registration
         for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) scratch.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view, true);
-        for (const wchar_t* key : {L".kvr", L"Korvane kvr File"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
+        for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
         scratch.Add(HKEY_CURRENT_USER, kUserChoice, 0, true);
         scratch.Add(HKEY_CLASSES_ROOT, L"AudioCD", 0, true);
         c.seed();
