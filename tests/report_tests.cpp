@@ -17,7 +17,8 @@
 namespace {
 
 const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
-const std::wstring kUserChoice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.kvr";
+const wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
+const std::wstring kUserChoice = std::wstring(kFileExts) + L"\\.kvr";
 
 std::wstring Report() { return InstallDir() + L"\\KorvaneAssocCheck.exe"; }
 
@@ -44,6 +45,7 @@ protected:
         for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs", L"Korvane kvs File", L"AudioCD",
                                    L"Folder\\shell\\KorvaneOpen"})
             trees_.Add(HKEY_CLASSES_ROOT, key);
+        trees_.Add(HKEY_CURRENT_USER, kFileExts, 0, true);  // the watch may create it
         trees_.Add(HKEY_CURRENT_USER, kUserChoice);
         // Classes of the player that an earlier run left in the prefix.
         for (const std::wstring& name : SubKeys(HKEY_CLASSES_ROOT, L""))
@@ -57,21 +59,25 @@ protected:
         FileTypeEntry kvr(L"kvr", L"Korvane kvr sound", resourceModulePath, -107, FT_ASSOCIATED);
         ApplyAssociations({}, {kvr}, &associationContext);
     }
-    // Any change anywhere below HKLM\Software (both views) and HKCU\Software,
-    // by any process, even a value written again with the same data,
-    // signals it: more than comparing snapshots would see, at a fraction of
-    // the cost of reading some ten thousand keys twice per run.
+    // Any change below the keys the report reads, by any process, even a
+    // value written again with the same data, signals it: more than
+    // comparing snapshots would see. (Wine's own processes write elsewhere
+    // below HKCU\Software now and then, so the whole of it is not watched.)
     struct ChangeWatch {
         std::vector<HKEY> keys;
         HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         ChangeWatch()
         {
-            for (auto [root, view] : {std::make_pair(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY), std::make_pair(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY),
-                                      std::make_pair(HKEY_CURRENT_USER, 0)}) {
-                HKEY key;
-                RegOpenKeyExW(root, L"Software", 0, KEY_NOTIFY | view, &key);
-                RegNotifyChangeKeyValue(key, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
-                keys.push_back(key);
+            const std::pair<HKEY, const wchar_t*> watched[] = {
+                {HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"},
+                {HKEY_LOCAL_MACHINE, L"Software\\Classes"}, {HKEY_CURRENT_USER, kFileExts}};
+            for (auto [root, key] : watched) {
+                for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+                    HKEY handle;
+                    if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_NOTIFY | view, nullptr, &handle, nullptr)) continue;
+                    RegNotifyChangeKeyValue(handle, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
+                    keys.push_back(handle);
+                }
             }
         }
         bool Changed() const { return WaitForSingleObject(event, 200) == WAIT_OBJECT_0; }
