@@ -264,13 +264,19 @@ std::wstring InstallDir()
     return path;
 }
 
-PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments)
+PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments, HANDLE output, HANDLE errors)
 {
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
+    if (output) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = output;
+        startup.hStdError = errors;
+    }
     PROCESS_INFORMATION process{};
-    CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, output ? CREATE_NO_WINDOW : 0,
+                   nullptr, nullptr, &startup, &process);
     return process;
 }
 
@@ -318,15 +324,7 @@ DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments, std::
     TempFolder folder;
     HANDLE out = InheritableFile(folder.File(L"out.txt"));
     HANDLE err = InheritableFile(folder.File(L"err.txt"));
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
-    PROCESS_INFORMATION process{};
-    CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                   &process);
+    PROCESS_INFORMATION process = StartProcess(exe, arguments, out, err);
     const DWORD code = WaitExit(process);
     output = ReadAll(out);
     errors = ReadAll(err);

@@ -100,7 +100,10 @@ void StartUpLikeTheTool();
 
 std::wstring BesideTests(const wchar_t* name);  // test data, the fixture module
 std::wstring InstallDir();                      // the installed tool (KORVANE_INSTALL_DIR)
-PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments);
+// With an output handle, the child writes its standard output and error
+// there (the handles must be inheritable).
+PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments, HANDLE output = nullptr,
+                                 HANDLE errors = nullptr);
 DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs = 60000);  // closes the handles
 DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments);
 // Runs a console program with its standard output and error captured.
