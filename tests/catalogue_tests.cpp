@@ -12,8 +12,6 @@
 
 namespace {
 
-const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
-
 std::vector<std::wstring> Extensions(const FileTypeList& list)
 {
     std::vector<std::wstring> names;
@@ -26,18 +24,17 @@ protected:
     void SetUp() override
     {
         StartUpLikeTheTool();
-        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) trees_.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
+        for (REGSAM view : kBothViews) keys_.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
     }
     void Declare(const std::wstring& valueName) { PutString(HKEY_LOCAL_MACHINE, kCapability, valueName.c_str(), L"x", KEY_WOW64_64KEY); }
     void MakeClass(const std::wstring& extension, const wchar_t* icon = nullptr)
     {
-        const std::wstring progId = L"Korvane " + extension + L" File";
-        trees_.Add(HKEY_CLASSES_ROOT, progId);
-        PutString(HKEY_CLASSES_ROOT, progId, nullptr, L"D " + extension);
-        if (icon) PutString(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr, icon);
+        keys_.Add(HKEY_CLASSES_ROOT, ProgId(extension));
+        PutString(HKEY_CLASSES_ROOT, ProgId(extension), nullptr, L"D " + extension);
+        if (icon) PutString(HKEY_CLASSES_ROOT, ProgId(extension) + L"\\DefaultIcon", nullptr, icon);
     }
     ProcessStateGuard guard_;
-    PreservedTrees trees_;
+    PreservedKeys keys_;
 };
 
 TEST_F(Catalogue, LoadTypeIconFallsBackToTheDefaultIcon)
@@ -86,8 +83,7 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         MakeClass(c.extension, c.iconText.empty() ? nullptr : c.iconText.c_str());
     }
     for (const wchar_t* value : {L".kva", L".kvnoclass", L"kvb", L".kvb", L"KVA", L".KVC", L".kva\\x"}) Declare(value);
-    const DWORD one = 1;
-    PutValue(HKEY_LOCAL_MACHINE, kCapability, L".kvdword", REG_DWORD, &one, sizeof(one), KEY_WOW64_64KEY);
+    Seed({{HKEY_LOCAL_MACHINE, kCapability, L".kvdword", REG_DWORD, {1, 0, 0, 0}, KEY_WOW64_64KEY}});
     Declare(L"kvm");  // without its dotted value: not declared
     for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x", L"kvm"}) MakeClass(e);
     DiscoverAssociatedTypes(list);

@@ -1,6 +1,7 @@
-// The resource module in its two languages, and the dialogs at a DPI of
-// 144 (150 %): every text fits its control, no control covers another, and
-// the lists take icons of the size that DPI asks for.
+// The resource module in its two languages at a DPI of 144 (150 %): the
+// same strings and controls in both, every text fits its control, no
+// control covers another, and the lists take icons of the size that DPI
+// asks for.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -33,17 +34,11 @@ HMODULE ResourceModule()
 // The ids of a language's strings, read from the string blocks themselves.
 std::set<UINT> StringIds(LANGID language)
 {
-    std::vector<UINT> blocks;
-    EnumResourceNamesW(ResourceModule(), RT_STRING, [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) -> BOOL {
-        reinterpret_cast<std::vector<UINT>*>(list)->push_back(static_cast<UINT>(reinterpret_cast<ULONG_PTR>(name)));
-        return TRUE;
-    }, reinterpret_cast<LONG_PTR>(&blocks));
     std::set<UINT> ids;
-    for (UINT block : blocks) {
+    for (UINT block = 1; block <= 4096; ++block) {
         HRSRC found = FindResourceExW(ResourceModule(), RT_STRING, MAKEINTRESOURCEW(block), language);
-        if (!found) continue;
-        auto* text = static_cast<const WCHAR*>(LockResource(LoadResource(ResourceModule(), found)));
-        for (UINT i = 0; i < 16; text += 1 + *text, ++i)
+        auto* text = found ? static_cast<const WCHAR*>(LockResource(LoadResource(ResourceModule(), found))) : nullptr;
+        for (UINT i = 0; text && i < 16; text += 1 + *text, ++i)
             if (*text) ids.insert((block - 1) * 16 + i);
     }
     return ids;
@@ -54,6 +49,7 @@ struct Control {
     std::wstring className;
     DWORD kind;  // the type bits of the style
     HWND window;
+    RECT rect;   // on the screen
 };
 
 // A dialog made from one language's template, with no procedure of ours.
@@ -73,28 +69,9 @@ std::vector<Control> Controls(HWND dialog)
         wchar_t name[64] = L"";
         GetClassNameW(child, name, 64);
         controls.push_back({GetDlgCtrlID(child), name, static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE) & 0x1F), child});
+        GetWindowRect(child, &controls.back().rect);
     }
     return controls;
-}
-
-TEST(ResourceModule, BothLanguagesHoldTheSameStringsAndDialogControls)
-{
-    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-    const std::set<UINT> english = StringIds(kLanguages[0]);
-    EXPECT_GT(english.size(), 60u);
-    EXPECT_EQ(StringIds(kLanguages[1]), english);
-    for (int dialogId : kDialogs) {
-        std::vector<std::tuple<int, std::wstring, DWORD>> shapes[2];
-        for (int l = 0; l < 2; ++l) {
-            HWND dialog = CreateFromTemplate(dialogId, kLanguages[l]);
-            ASSERT_NE(dialog, nullptr) << dialogId << " in " << kLanguages[l];
-            for (const Control& c : Controls(dialog)) shapes[l].emplace_back(c.id, c.className, c.kind);
-            DestroyWindow(dialog);
-        }
-        EXPECT_FALSE(shapes[0].empty());
-        EXPECT_EQ(shapes[0], shapes[1]) << "dialog " << dialogId;
-    }
 }
 
 // How wide a control must be for its text, by kind of control.
@@ -127,29 +104,19 @@ void ExpectTextsFitAndNothingOverlaps(HWND dialog, const std::string& where)
         EXPECT_LE(NeededWidth(c, needed.right), box.right) << where << " control " << c.id << " clips its text";
         EXPECT_LE(needed.bottom, box.bottom) << where << " control " << c.id << " is too low for its text";
     }
-    auto rectOf = [&](const Control& c) {
-        RECT r{};
-        GetWindowRect(c.window, &r);
-        return r;
+    // A group box may hold a control whole, never half.
+    auto holds = [](const Control& group, const Control& c) {
+        RECT all{};
+        return group.className == L"Button" && group.kind == BS_GROUPBOX && UnionRect(&all, &group.rect, &c.rect) &&
+               EqualRect(&all, &group.rect);
     };
-    auto isGroup = [](const Control& c) { return c.className == L"Button" && c.kind == BS_GROUPBOX; };
-    for (size_t a = 0; a < controls.size(); ++a) {
-        for (size_t b = a + 1; b < controls.size(); ++b) {
-            RECT ra = rectOf(controls[a]), rb = rectOf(controls[b]), common{}, all{};
-            if (!IntersectRect(&common, &ra, &rb)) continue;
-            // A group box may hold a control whole, never half.
-            const bool holds = (isGroup(controls[a]) && UnionRect(&all, &ra, &rb) && EqualRect(&all, &ra)) ||
-                               (isGroup(controls[b]) && UnionRect(&all, &ra, &rb) && EqualRect(&all, &rb));
-            EXPECT_TRUE(holds) << where << " controls " << controls[a].id << " and " << controls[b].id << " overlap";
+    for (const Control& a : controls) {
+        for (const Control& b : controls) {
+            RECT common{};
+            if (a.window < b.window && IntersectRect(&common, &a.rect, &b.rect))
+                EXPECT_TRUE(holds(a, b) || holds(b, a)) << where << " controls " << a.id << " and " << b.id << " overlap";
         }
     }
-}
-
-int ImageSizeOf(HWND list, int which)
-{
-    int width = 0, height = 0;
-    ImageList_GetIconSize(ListView_GetImageList(list, which), &width, &height);
-    return width;
 }
 
 // Runs in a child process of this test program, started at 144 DPI by the
@@ -162,26 +129,36 @@ TEST(AtHighDpi, TextsFitAndListsTakeIconsOfTheDpisSize)
     StartUpLikeTheTool();
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
-    for (LANGID language : kLanguages) {
-        for (int dialogId : kDialogs) {
-            HWND dialog = CreateFromTemplate(dialogId, language);
-            ASSERT_NE(dialog, nullptr);
-            ExpectTextsFitAndNothingOverlaps(dialog, "dialog " + std::to_string(dialogId) + " in " + std::to_string(language));
+    // Both languages hold the same strings and the same controls.
+    EXPECT_GT(StringIds(kLanguages[0]).size(), 60u);
+    EXPECT_EQ(StringIds(kLanguages[1]), StringIds(kLanguages[0]));
+    for (int dialogId : kDialogs) {
+        std::vector<std::tuple<int, std::wstring, DWORD>> shapes[2];
+        for (int l = 0; l < 2; ++l) {
+            HWND dialog = CreateFromTemplate(dialogId, kLanguages[l]);
+            ASSERT_NE(dialog, nullptr) << dialogId << " in " << kLanguages[l];
+            ExpectTextsFitAndNothingOverlaps(dialog, "dialog " + std::to_string(dialogId) + " in " + std::to_string(kLanguages[l]));
+            for (const Control& c : Controls(dialog)) shapes[l].emplace_back(c.id, c.className, c.kind);
             DestroyWindow(dialog);
         }
+        EXPECT_FALSE(shapes[0].empty());
+        EXPECT_EQ(shapes[0], shapes[1]) << "dialog " << dialogId;
     }
 
     g_fileTypes = {{L"kvw", L"Wave", resourceModulePath, -109, FT_ASSOCIATED}};
-    int smallSize = 0, largeSize = 0;
+    int smallSize = 0, largeSize = 0, height = 0;
+    auto imageSizeOf = [&](HWND list, int which, int& width) {
+        ImageList_GetIconSize(ListView_GetImageList(list, which), &width, &height);
+    };
     std::thread driver([&] {
         HWND types = WaitForDialog(GetCurrentProcessId(), kFileTypesDialogMark);
         if (!types) return;
-        smallSize = ImageSizeOf(GetDlgItem(types, IDC_TYPE_LIST), LVSIL_SMALL);
+        imageSizeOf(GetDlgItem(types, IDC_TYPE_LIST), LVSIL_SMALL, smallSize);
         Press(types, IDCANCEL);
         Press(WaitForDialog(GetCurrentProcessId(), kMessageBoxMark), IDYES);
         HWND picker = WaitForDialog(GetCurrentProcessId(), kPickerDialogMark);
         if (!picker) return;
-        largeSize = ImageSizeOf(GetDlgItem(picker, IDC_PICKER_LIST), LVSIL_NORMAL);
+        imageSizeOf(GetDlgItem(picker, IDC_PICKER_LIST), LVSIL_NORMAL, largeSize);
         Press(picker, IDCANCEL);
     });
     DialogBoxParamW(GetResourceModule(), MAKEINTRESOURCEW(IDD_FILETYPES), nullptr, FileTypesDialogProc, 0);
@@ -195,24 +172,15 @@ TEST(AtHighDpi, TextsFitAndListsTakeIconsOfTheDpisSize)
 
 TEST(HighDpi, DialogsInBothLanguagesAtOneAndAHalfTimesTheSize)
 {
-    const std::wstring desktop = L"Control Panel\\Desktop";
-    DWORD type = 0;
-    std::vector<BYTE> saved;
-    const bool had = GetRaw(HKEY_CURRENT_USER, desktop, L"LogPixels", type, saved);
-    const DWORD dpi = 144;
-    PutValue(HKEY_CURRENT_USER, desktop, L"LogPixels", REG_DWORD, &dpi, sizeof(dpi));
+    PreservedKeys desktop;
+    desktop.Add(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, true);
+    Seed({{HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, {144, 0, 0, 0}}});
     SetEnvironmentVariableW(kChildVariable, L"1");
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::string output, errors;
-    const DWORD code = RunCapturing(self, L"--gtest_filter=AtHighDpi.*", output, errors);
+    EXPECT_EQ(RunCapturing(self, L"--gtest_filter=AtHighDpi.*", output, errors), 0u) << output;
     SetEnvironmentVariableW(kChildVariable, nullptr);
-    if (had) {
-        PutValue(HKEY_CURRENT_USER, desktop, L"LogPixels", type, saved.data(), static_cast<DWORD>(saved.size()));
-    } else {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, desktop.c_str(), L"LogPixels");
-    }
-    EXPECT_EQ(code, 0u) << output;
     EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
 }
 

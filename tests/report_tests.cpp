@@ -16,7 +16,6 @@
 
 namespace {
 
-const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
 const wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
 const std::wstring kUserChoice = std::wstring(kFileExts) + L"\\.kvr";
 
@@ -38,18 +37,12 @@ protected:
         StartUpLikeTheTool();
         LoadVerbDisplayNames();
         associationContext.openCommand = OpenCommandForExecMethod(2);
-        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-            trees_.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
-            trees_.Add(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", view);
-        }
-        for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs", L"Korvane kvs File", L"AudioCD",
-                                   L"Folder\\shell\\KorvaneOpen"})
-            trees_.Add(HKEY_CLASSES_ROOT, key);
-        trees_.Add(HKEY_CURRENT_USER, kFileExts, 0, true);  // the watch may create it
-        trees_.Add(HKEY_CURRENT_USER, kUserChoice);
+        keys_.AddPlayersKeys({L"kvr", L"kvs"});
+        keys_.Add(HKEY_CURRENT_USER, kFileExts, 0, true);  // the watch may create it
+        keys_.Add(HKEY_CURRENT_USER, kUserChoice);
         // Classes of the player that an earlier run left in the prefix.
         for (const std::wstring& name : SubKeys(HKEY_CLASSES_ROOT, L""))
-            if (name.rfind(L"Korvane ", 0) == 0) trees_.Add(HKEY_CLASSES_ROOT, name);
+            if (name.rfind(L"Korvane ", 0) == 0) keys_.Add(HKEY_CLASSES_ROOT, name);
         RegisterCleanly();
     }
     // A clean registration of one type, as a "/Register" run leaves it.
@@ -72,7 +65,7 @@ protected:
                 {HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"},
                 {HKEY_LOCAL_MACHINE, L"Software\\Classes"}, {HKEY_CURRENT_USER, kFileExts}};
             for (auto [root, key] : watched) {
-                for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+                for (REGSAM view : kBothViews) {
                     HKEY handle;
                     if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_NOTIFY | view, nullptr, &handle, nullptr)) continue;
                     RegNotifyChangeKeyValue(handle, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
@@ -88,7 +81,7 @@ protected:
         }
     };
     ProcessStateGuard guard_;
-    PreservedTrees trees_;
+    PreservedKeys keys_;
     TempFolder folder_;
 };
 
@@ -149,8 +142,8 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DeleteFileW(settings.c_str());
-        PreservedTrees scratch;  // each case starts from the clean registration
-        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) scratch.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view, true);
+        PreservedKeys scratch;  // each case starts from the clean registration
+        for (REGSAM view : kBothViews) scratch.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view, true);
         for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
         scratch.Add(HKEY_CURRENT_USER, kUserChoice, 0, true);
         scratch.Add(HKEY_CLASSES_ROOT, L"AudioCD", 0, true);

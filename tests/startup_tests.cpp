@@ -1,6 +1,6 @@
 // Start-up: the host library's tokenizer and strings (through their ordinal
 // imports), the command line, the DLL search path, the settings file with
-// its truth rule, and the localized texts.
+// its truth rule.
 #include <gtest/gtest.h>
 
 #include "app/context.h"
@@ -124,21 +124,6 @@ TEST(SettingsFile, ReadWithDefaultsCutAndSavedBackCanonically)
         {L"Preference", L"ExecMethod", L"4"}, {L"Other", L"Keep", L"me"},
     };
     for (const auto& s : saved) EXPECT_EQ(IniString(settingsPath, s.section, s.key), s.value) << s.key;
-}
-
-TEST(LocalizedTexts, EmptyStringsKeepTheDefaults)
-{
-    ProcessStateGuard guard;
-    StartUpLikeTheTool();
-    LoadBuiltinDescriptions();
-    EXPECT_STREQ(builtinDescriptions[0], L"Korvane WAVE Sound");
-    // The host library holds no strings at all: every one comes back empty.
-    wcscpy_s(builtinDescriptions[2], kPathChars, L"Korvane Ogg Vorbis サウンド");
-    associationContext.resourceModule = GetModuleHandleW(L"Zeltrane.dll");
-    LoadBuiltinDescriptions();
-    LoadVerbDisplayNames();
-    EXPECT_STREQ(builtinDescriptions[2], L"Korvane Ogg Vorbis サウンド");
-    EXPECT_STREQ(associationContext.openVerbName, L"") << "verb names take whatever the module holds";
 }
 
 } // namespace

@@ -10,35 +10,35 @@
 
 namespace {
 
-int g_counter = 0;
-
 std::wstring Unique(const wchar_t* prefix)
 {
-    return prefix + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++g_counter);
+    static int counter = 0;
+    return prefix + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
 }
+
+// A key opened for the test's own use, closed on every path.
+struct Key {
+    HKEY handle = nullptr;
+    Key(HKEY root, const std::wstring& key, REGSAM access, bool create = false)
+    {
+        const LSTATUS status = create ? RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, access, nullptr, &handle, nullptr)
+                                      : RegOpenKeyExW(root, key.c_str(), 0, access, &handle);
+        if (status != ERROR_SUCCESS) handle = nullptr;
+    }
+    ~Key() { if (handle) RegCloseKey(handle); }
+    explicit operator bool() const { return handle != nullptr; }
+};
 
 void DeleteTree(HKEY root, const std::wstring& key, REGSAM view)
 {
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_ALL_ACCESS | view, &handle) != ERROR_SUCCESS) return;
-    RegDeleteTreeW(handle, nullptr);
-    RegCloseKey(handle);
+    if (Key k{root, key, KEY_ALL_ACCESS | view}) RegDeleteTreeW(k.handle, nullptr);
     RegDeleteKeyExW(root, key.c_str(), view, 0);
 }
 
-bool CopyTree(HKEY fromRoot, const std::wstring& from, REGSAM fromView, HKEY toRoot, const std::wstring& to,
-              REGSAM toView)
+bool CopyTree(HKEY fromRoot, const std::wstring& from, REGSAM fromView, HKEY toRoot, const std::wstring& to, REGSAM toView)
 {
-    HKEY source, target;
-    if (RegOpenKeyExW(fromRoot, from.c_str(), 0, KEY_READ | fromView, &source) != ERROR_SUCCESS) return false;
-    bool ok = RegCreateKeyExW(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | toView, nullptr, &target,
-                              nullptr) == ERROR_SUCCESS;
-    if (ok) {
-        ok = RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS;
-        RegCloseKey(target);
-    }
-    RegCloseKey(source);
-    return ok;
+    Key source{fromRoot, from, KEY_READ | fromView}, target{toRoot, to, KEY_ALL_ACCESS | toView, true};
+    return source && target && RegCopyTreeW(source.handle, nullptr, target.handle) == ERROR_SUCCESS;
 }
 
 void DumpKey(HKEY key, const std::wstring& name, std::wstring& out)
@@ -47,22 +47,17 @@ void DumpKey(HKEY key, const std::wstring& name, std::wstring& out)
     std::vector<std::wstring> lines;
     static std::vector<wchar_t> valueName(16384);
     static std::vector<BYTE> data(1 << 20);
-    for (DWORD i = 0;; ++i) {
-        DWORD nameLength = 16384, type = 0, size = static_cast<DWORD>(data.size());
-        if (RegEnumValueW(key, i, valueName.data(), &nameLength, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-            break;
+    DWORD nameLength = 16384, type = 0, size = static_cast<DWORD>(data.size());
+    for (DWORD i = 0; RegEnumValueW(key, i, valueName.data(), &nameLength, nullptr, &type, data.data(), &size) == ERROR_SUCCESS;
+         ++i, nameLength = 16384, size = static_cast<DWORD>(data.size())) {
         std::wstring line = L"  \"" + std::wstring(valueName.data()) + L"\" " + std::to_wstring(type) + L" ";
         for (DWORD b = 0; b < size; ++b) line += std::to_wstring(data[b]) + L".";
         lines.push_back(line + L"\n");
     }
     std::sort(lines.begin(), lines.end());
     for (const auto& line : lines) out += line;
-    for (const auto& sub : SubKeys(key, L"")) {
-        HKEY child;
-        if (RegOpenKeyExW(key, sub.c_str(), 0, KEY_READ, &child) != ERROR_SUCCESS) continue;
-        DumpKey(child, name + L"\\" + sub, out);
-        RegCloseKey(child);
-    }
+    for (const auto& sub : SubKeys(key, L""))
+        if (Key child{key, sub, KEY_READ}) DumpKey(child.handle, name + L"\\" + sub, out);
 }
 
 } // namespace
@@ -77,7 +72,7 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    std::wstring from = path_ + std::wstring(L"\0\0", 2);
+    const std::wstring from = path_ + std::wstring(L"\0\0", 2);
     SHFILEOPSTRUCTW op{};
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
@@ -95,21 +90,6 @@ void WriteTextFile(const std::wstring& path, const std::wstring& text)
     CloseHandle(file);
 }
 
-std::wstring ReadTextFileUtf8(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return L"";
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    std::wstring text(bytes.size(), L'\0');
-    int n = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(read), &text[0], static_cast<int>(text.size()));
-    text.resize(n > 0 ? n : 0);
-    return text;
-}
-
 std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key)
 {
     wchar_t value[4096];
@@ -117,38 +97,44 @@ std::wstring IniString(const std::wstring& path, const wchar_t* section, const w
     return value;
 }
 
-PreservedTree::PreservedTree(HKEY root, std::wstring key, REGSAM view, bool keep)
-    : root_(root), key_(std::move(key)), view_(view)
+void PreservedKeys::Add(HKEY root, const std::wstring& key, REGSAM view, bool keep)
 {
-    if (KeyExists(root_, key_, view_)) {
-        saved_ = L"Software\\KorvaneTests\\Saved\\" + Unique(L"");
-        if (!CopyTree(root_, key_, view_, HKEY_CURRENT_USER, saved_, 0)) {
+    Saved saved{root, key, view, L""};
+    if (KeyExists(root, key, view)) {
+        saved.copy = L"Software\\KorvaneTests\\Saved\\" + Unique(L"");
+        if (!CopyTree(root, key, view, HKEY_CURRENT_USER, saved.copy, 0)) {
             ADD_FAILURE() << "could not save a key aside";
-            saved_.clear();
+            saved.copy.clear();
         }
     }
-    if (!keep) DeleteTree(root_, key_, view_);
+    if (!keep) DeleteTree(root, key, view);
+    saved_.push_back(saved);
 }
 
-PreservedTree::~PreservedTree()
+void PreservedKeys::AddPlayersKeys(const std::vector<std::wstring>& extensions)
 {
-    DeleteTree(root_, key_, view_);
-    if (saved_.empty()) return;
-    CopyTree(HKEY_CURRENT_USER, saved_, 0, root_, key_, view_);
-    DeleteTree(HKEY_CURRENT_USER, saved_, 0);
+    for (REGSAM view : kBothViews) {
+        Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
+        Add(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", view);
+    }
+    for (const wchar_t* key : {L"AudioCD", L"Folder\\shell\\KorvaneOpen"}) Add(HKEY_CLASSES_ROOT, key);
+    for (const std::wstring& extension : extensions) {
+        Add(HKEY_CLASSES_ROOT, L"." + extension);
+        Add(HKEY_CLASSES_ROOT, ProgId(extension));
+    }
+}
+
+PreservedKeys::~PreservedKeys()
+{
+    for (auto s = saved_.rbegin(); s != saved_.rend(); ++s) {
+        DeleteTree(s->root, s->key, s->view);
+        if (s->copy.empty()) continue;
+        CopyTree(HKEY_CURRENT_USER, s->copy, 0, s->root, s->key, s->view);
+        DeleteTree(HKEY_CURRENT_USER, s->copy, 0);
+    }
     // The parents go too once nothing else is kept there.
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\KorvaneTests\\Saved");
     RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\KorvaneTests");
-}
-
-void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD size,
-              REGSAM view)
-{
-    HKEY handle;
-    ASSERT_EQ(RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RegSetValueExW(handle, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
-    RegCloseKey(handle);
 }
 
 std::vector<BYTE> Sz(const std::wstring& text)
@@ -159,28 +145,26 @@ std::vector<BYTE> Sz(const std::wstring& text)
 
 void Seed(const std::vector<RegValue>& values)
 {
-    for (const RegValue& v : values)
-        PutValue(v.root, v.key, v.name.c_str(), v.type, v.data.data(), static_cast<DWORD>(v.data.size()), v.view);
+    for (const RegValue& v : values) {
+        Key key{v.root, v.key, KEY_ALL_ACCESS | v.view, true};
+        ASSERT_TRUE(key);
+        EXPECT_EQ(RegSetValueExW(key.handle, v.name.empty() ? nullptr : v.name.c_str(), 0, v.type, v.data.data(),
+                                 static_cast<DWORD>(v.data.size())), ERROR_SUCCESS);
+    }
 }
 
 void PutString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, REGSAM view)
 {
-    PutValue(root, key, name, REG_SZ, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), view);
+    Seed({{root, key, name ? name : L"", REG_SZ, Sz(text), view}});
 }
 
-bool GetRaw(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& bytes,
-            REGSAM view)
+bool GetRaw(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& bytes, REGSAM view)
 {
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    Key k{root, key, KEY_READ | view};
     DWORD size = 0;
-    LSTATUS status = RegQueryValueExW(handle, name, nullptr, &type, nullptr, &size);
-    if (status == ERROR_SUCCESS) {
-        bytes.assign(size, 0xbd);
-        status = RegQueryValueExW(handle, name, nullptr, &type, bytes.data(), &size);
-    }
-    RegCloseKey(handle);
-    return status == ERROR_SUCCESS;
+    if (!k || RegQueryValueExW(k.handle, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
+    bytes.assign(size, 0xbd);
+    return RegQueryValueExW(k.handle, name, nullptr, &type, bytes.data(), &size) == ERROR_SUCCESS;
 }
 
 std::wstring GetString(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view)
@@ -193,25 +177,16 @@ std::wstring GetString(HKEY root, const std::wstring& key, const wchar_t* name, 
     return text;
 }
 
-bool KeyExists(HKEY root, const std::wstring& key, REGSAM view)
-{
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
-    return true;
-}
+bool KeyExists(HKEY root, const std::wstring& key, REGSAM view) { return bool(Key{root, key, KEY_READ | view}); }
 
 std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& key, REGSAM view)
 {
     std::vector<std::wstring> names;
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return names;
+    Key k{root, key, KEY_READ | view};
     wchar_t name[256];
-    for (DWORD i = 0, length = 256; RegEnumKeyExW(handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
-                                    ERROR_SUCCESS;
-         ++i, length = 256)
+    for (DWORD i = 0, length = 256; k && RegEnumKeyExW(k.handle, i, name, &length, nullptr, nullptr, nullptr, nullptr) ==
+                                             ERROR_SUCCESS; ++i, length = 256)
         names.push_back(name);
-    RegCloseKey(handle);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -219,10 +194,7 @@ std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& key, REGSAM vie
 std::wstring Snapshot(HKEY root, const std::wstring& key, REGSAM view)
 {
     std::wstring out;
-    HKEY handle;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return out;
-    DumpKey(handle, key, out);
-    RegCloseKey(handle);
+    if (Key k{root, key, KEY_READ | view}) DumpKey(k.handle, key, out);
     return out;
 }
 
@@ -264,7 +236,11 @@ std::wstring InstallDir()
     return path;
 }
 
-PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments, HANDLE output, HANDLE errors)
+namespace {
+
+// With output handles (inheritable), the child writes its standard output
+// and error there.
+PROCESS_INFORMATION Start(const std::wstring& exe, const std::wstring& arguments, HANDLE output, HANDLE errors)
 {
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
@@ -280,26 +256,6 @@ PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& ar
     return process;
 }
 
-DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs)
-{
-    if (!process.hProcess) return 0xdeadbeef;
-    DWORD code = 0xdeadbeef;
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    else TerminateProcess(process.hProcess, 0xdead);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    process = PROCESS_INFORMATION{};
-    return code;
-}
-
-DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments)
-{
-    PROCESS_INFORMATION process = StartProcess(exe, arguments);
-    return WaitExit(process);
-}
-
-namespace {
-
 HANDLE InheritableFile(const std::wstring& path)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
@@ -314,21 +270,42 @@ std::string ReadAll(HANDLE file)
     SetFilePointer(file, 0, nullptr, FILE_BEGIN);
     ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
     bytes.resize(read);
+    CloseHandle(file);
     return bytes;
 }
 
 } // namespace
 
+PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments)
+{
+    return Start(exe, arguments, nullptr, nullptr);
+}
+
+DWORD WaitExit(PROCESS_INFORMATION& process)
+{
+    DWORD code = 0xdeadbeef;
+    if (!process.hProcess) return code;
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+    else TerminateProcess(process.hProcess, 0xdead);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    process = PROCESS_INFORMATION{};
+    return code;
+}
+
+DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments)
+{
+    PROCESS_INFORMATION process = StartProcess(exe, arguments);
+    return WaitExit(process);
+}
+
 DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments, std::string& output, std::string& errors)
 {
     TempFolder folder;
-    HANDLE out = InheritableFile(folder.File(L"out.txt"));
-    HANDLE err = InheritableFile(folder.File(L"err.txt"));
-    PROCESS_INFORMATION process = StartProcess(exe, arguments, out, err);
+    HANDLE out = InheritableFile(folder.File(L"out.txt")), err = InheritableFile(folder.File(L"err.txt"));
+    PROCESS_INFORMATION process = Start(exe, arguments, out, err);
     const DWORD code = WaitExit(process);
     output = ReadAll(out);
     errors = ReadAll(err);
-    CloseHandle(out);
-    CloseHandle(err);
     return code;
 }

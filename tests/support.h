@@ -1,11 +1,10 @@
-// Helpers shared by the tests: scratch files, registry set-up, clean-up and
-// snapshots, the process-wide state, and starting the installed tool.
+// Helpers shared by the tests: scratch files, registry states stated as data,
+// keys kept aside and put back, the process-wide state, and child processes.
 #ifndef KORVANE_TESTS_SUPPORT_H
 #define KORVANE_TESTS_SUPPORT_H
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +12,10 @@
 #include "catalogue/file_types.h"
 
 constexpr wchar_t kMissing[] = L"<missing>";
+constexpr REGSAM kBothViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
+const std::wstring kAudioCommand = L"AudioCD\\shell\\play\\command";
+inline std::wstring ProgId(const std::wstring& extension) { return L"Korvane " + extension + L" File"; }
 
 // A scratch folder, deleted with everything in it.
 class TempFolder {
@@ -27,33 +30,25 @@ private:
 };
 
 void WriteTextFile(const std::wstring& path, const std::wstring& text);  // UTF-16 with BOM
-std::wstring ReadTextFileUtf8(const std::wstring& path);
 std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key);  // or kMissing
 
-// Moves root\key (in one view) aside for the length of a test, so that the
-// test starts without it (or, with keep, from a copy of it), and puts it
-// back exactly as it was afterwards.
-class PreservedTree {
+// Keys moved aside for the length of a test, so that it starts without them
+// (or, with keep, from a copy), and put back exactly as they were.
+class PreservedKeys {
 public:
-    PreservedTree(HKEY root, std::wstring key, REGSAM view = 0, bool keep = false);
-    ~PreservedTree();
-    PreservedTree(const PreservedTree&) = delete;
-    PreservedTree& operator=(const PreservedTree&) = delete;
+    PreservedKeys() = default;
+    PreservedKeys(const PreservedKeys&) = delete;
+    PreservedKeys& operator=(const PreservedKeys&) = delete;
+    ~PreservedKeys();
+    void Add(HKEY root, const std::wstring& key, REGSAM view = 0, bool keep = false);
+    // Everything a run of the tool may write: the player's keys in both
+    // views, the audio-CD and folder handlers, and the classes and
+    // extension keys of the types given.
+    void AddPlayersKeys(const std::vector<std::wstring>& extensions);
 
 private:
-    HKEY root_;
-    std::wstring key_;
-    REGSAM view_;
-    std::wstring saved_;  // below HKCU; empty when the key did not exist
-};
-
-// Several preserved keys at once.
-struct PreservedTrees {
-    std::vector<std::unique_ptr<PreservedTree>> trees;
-    void Add(HKEY root, const std::wstring& key, REGSAM view = 0, bool keep = false)
-    {
-        trees.push_back(std::make_unique<PreservedTree>(root, key, view, keep));
-    }
+    struct Saved { HKEY root; std::wstring key; REGSAM view; std::wstring copy; };
+    std::vector<Saved> saved_;
 };
 
 // One value of a registry state stated as data: the name "" is the key's
@@ -68,13 +63,10 @@ struct RegValue {
 };
 std::vector<BYTE> Sz(const std::wstring& text);  // UTF-16 with its terminating NUL
 void Seed(const std::vector<RegValue>& values);
-
-void PutValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD size,
-              REGSAM view = 0);
 void PutString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& text, REGSAM view = 0);
-std::wstring GetString(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view = 0);  // or kMissing
 bool GetRaw(HKEY root, const std::wstring& key, const wchar_t* name, DWORD& type, std::vector<BYTE>& bytes,
             REGSAM view = 0);
+std::wstring GetString(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view = 0);  // or kMissing
 bool KeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
 std::vector<std::wstring> SubKeys(HKEY root, const std::wstring& key, REGSAM view = 0);  // sorted
 // Names, types and data of a key and everything below it, sorted, as text.
@@ -100,11 +92,8 @@ void StartUpLikeTheTool();
 
 std::wstring BesideTests(const wchar_t* name);  // test data, the fixture module
 std::wstring InstallDir();                      // the installed tool (KORVANE_INSTALL_DIR)
-// With an output handle, the child writes its standard output and error
-// there (the handles must be inheritable).
-PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments, HANDLE output = nullptr,
-                                 HANDLE errors = nullptr);
-DWORD WaitExit(PROCESS_INFORMATION& process, DWORD timeoutMs = 60000);  // closes the handles
+PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments);
+DWORD WaitExit(PROCESS_INFORMATION& process);  // closes the handles
 DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments);
 // Runs a console program with its standard output and error captured.
 DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments, std::string& output, std::string& errors);

@@ -99,10 +99,8 @@ TEST_F(Dialogs, MainDialogShowsTheMethodAsksBeforeCancelAndSavesOnConfirm)
         EXPECT_FALSE(BoxChecked(main, IDC_VERB_PLAY));
         EXPECT_TRUE(BoxChecked(main, IDC_FOLDER_VERB));
         Press(main, IDC_EXEC_OPEN);
-        SetBox(main, IDC_VERB_PLAY, true);
-        SetBox(main, IDC_VERB_ADD, false);
-        SetBox(main, IDC_FOLDER_VERB, false);
-        SetBox(main, IDC_AUDIOCD, true);
+        for (auto [box, ticked] : {std::pair{IDC_VERB_PLAY, true}, {IDC_VERB_ADD, false}, {IDC_FOLDER_VERB, false}, {IDC_AUDIOCD, true}})
+            SetBox(main, box, ticked);
         Press(main, IDOK);
     }), 1);
     EXPECT_EQ(c.execMethod, 3);
@@ -322,52 +320,32 @@ TEST_F(Dialogs, PickerTurnsPositionsIntoResourceIds)
     }
 }
 
-std::vector<std::wstring> ListedFiles(HWND open)
+TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCurrentDirectory)
 {
-    HWND view = FindWindowExW(FindWindowExW(open, nullptr, L"SHELLDLL_DefView", nullptr), nullptr, L"SysListView32", nullptr);
-    std::vector<std::wstring> names;
-    for (int i = 0; view && i < ItemCount(view); ++i) {
-        wchar_t text[MAX_PATH] = L"";
-        LVITEMW item{};
-        item.pszText = text;
-        item.cchTextMax = MAX_PATH;
-        SendMessageW(view, LVM_GETITEMTEXTW, i, reinterpret_cast<LPARAM>(&item));
-        names.push_back(text);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCurrentOne)
-{
-    const int kFilterBox = 0x470;  // of the open-file dialog
     const std::wstring testdata = BesideTests(L"testdata");
     CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), (testdata + L"\\fixture-copy.dll").c_str(), FALSE);
-    for (const wchar_t* name : {L"a.ico", L"b.dll", L"c.txt", L"d.ico"}) WriteTextFile(folder_.File(name), L"x");
     SetCurrentDirectoryW(folder_.path().c_str());
-    Picked picked = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
+    // Browses from the picker to the file typed into the open-file dialog.
+    auto browse = [](HWND picker, const std::wstring& typed, const std::function<void(HWND)>& look) {
         Press(picker, IDC_PICKER_BROWSE);
         HWND open = WaitForDialog(kSelf, kOpenFileDialogMark);
         ASSERT_NE(open, nullptr);
-        HWND filters = GetDlgItem(open, kFilterBox);
-        std::vector<std::wstring> offered;
-        for (int i = 0; i < SendMessageW(filters, CB_GETCOUNT, 0, 0); ++i) {
-            wchar_t text[256] = L"";
-            SendMessageW(filters, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-            offered.push_back(text);
-        }
-        EXPECT_EQ(offered, (std::vector<std::wstring>{L"Icon files and programs (*.ico;*.dll;*.exe)", L"Icon files (*.ico)",
-                                                      L"Libraries (*.dll)", L"Programs (*.exe)", L"All files (*.*)"}));
-        SetText(open, kOpenFileDialogMark, folder_.path());  // a folder typed and confirmed opens it
-        Press(open, IDOK);
-        Sleep(300);
-        SendMessageW(filters, CB_SETCURSEL, 1, 0);
-        for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK})  // what a choice in the box sends
-            SendMessageW(open, WM_COMMAND, MAKEWPARAM(kFilterBox, code), reinterpret_cast<LPARAM>(filters));
-        Sleep(300);
-        EXPECT_EQ(ListedFiles(open), (std::vector<std::wstring>{L"a.ico", L"d.ico"}));
-        SetText(open, kOpenFileDialogMark, testdata + L"\\wav.ico");
+        look(open);
+        SetText(open, kOpenFileDialogMark, typed);
         Answer(IDOK, kOpenFileDialogMark);
+    };
+    Picked picked = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
+        browse(picker, testdata + L"\\wav.ico", [](HWND open) {
+            HWND filters = GetDlgItem(open, 0x470);  // the filter box of the open-file dialog
+            std::vector<std::wstring> offered(SendMessageW(filters, CB_GETCOUNT, 0, 0));
+            for (size_t i = 0; i < offered.size(); ++i) {
+                wchar_t text[256] = L"";
+                SendMessageW(filters, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+                offered[i] = text;
+            }
+            EXPECT_EQ(offered, (std::vector<std::wstring>{L"Icon files and programs (*.ico;*.dll;*.exe)", L"Icon files (*.ico)",
+                                                          L"Libraries (*.dll)", L"Programs (*.exe)", L"All files (*.*)"}));
+        });
         EXPECT_EQ(Text(picker, IDC_PICKER_PATH), testdata + L"\\wav.ico");
         EXPECT_EQ(ItemCount(list), 1);
         Press(picker, IDCANCEL);
@@ -377,11 +355,7 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
 
     // The next browse opens where the last one chose: a bare name is found there.
     picked = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
-        Press(picker, IDC_PICKER_BROWSE);
-        HWND open = WaitForDialog(kSelf, kOpenFileDialogMark);
-        ASSERT_NE(open, nullptr);
-        SetText(open, kOpenFileDialogMark, L"fixture-copy.dll");
-        Answer(IDOK, kOpenFileDialogMark);
+        browse(picker, L"fixture-copy.dll", [](HWND) {});
         EXPECT_EQ(ItemCount(list), 2);
         EXPECT_EQ(SelectedItem(list), 0) << "no group 1: the first icon";
         Press(picker, IDOK);
