@@ -1,11 +1,10 @@
-// The catalogue: icon ids, discovery of what the registry holds now,
-// merging, and the store in the settings file.
+// The catalogue: discovery of what the registry holds now with the icons
+// it names, merging, and the store in the settings file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "catalogue/discovery.h"
-#include "catalogue/icons.h"
 #include "catalogue/merge.h"
 #include "support.h"
 #include "ui/type_store.h"
@@ -36,27 +35,6 @@ protected:
     ProcessStateGuard guard_;
     PreservedKeys keys_;
 };
-
-TEST_F(Catalogue, LoadTypeIconFallsBackToTheDefaultIcon)
-{
-    const std::wstring fixture = BesideTests(L"icon_fixture.dll");
-    const struct { std::wstring path; int id; } cases[] = {
-        {fixture, -7}, {BesideTests(L"testdata\\wav.ico"), -5}, {fixture, -101}, {fixture, 0},
-        {L"C:\\missing.dll", -7}, {L"C:\\missing.ico", 0}, {L"", 0},
-    };
-    for (const auto& c : cases) {
-        UniqueIcon icon = LoadTypeIcon(c.path.c_str(), c.id);
-        ICONINFO info{};
-        ASSERT_TRUE(icon && GetIconInfo(icon.get(), &info)) << testing::PrintToString(c.path) << " " << c.id;
-        BITMAP bitmap{};
-        GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
-        EXPECT_EQ(bitmap.bmWidth, 32);
-        DeleteObject(info.hbmColor);
-        DeleteObject(info.hbmMask);
-    }
-    associationContext.resourceModule = nullptr;
-    EXPECT_FALSE(LoadTypeIcon(L"C:\\missing.dll", -7)) << "nothing to fall back on";
-}
 
 TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
 {

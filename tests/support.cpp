@@ -1,8 +1,8 @@
 #include "support.h"
 
-#include <shellapi.h>
-
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -62,32 +62,23 @@ void DumpKey(HKEY key, const std::wstring& name, std::wstring& out)
 
 } // namespace
 
-TempFolder::TempFolder()
+TempFolder::TempFolder() : path_((std::filesystem::temp_directory_path() / Unique(L"korvane-test-")).wstring())
 {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    path_ = base + Unique(L"korvane-test-");
-    CreateDirectoryW(path_.c_str(), nullptr);
+    std::filesystem::create_directory(path_);
 }
 
 TempFolder::~TempFolder()
 {
-    const std::wstring from = path_ + std::wstring(L"\0\0", 2);
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
 }
 
 void WriteTextFile(const std::wstring& path, const std::wstring& text)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
     const std::wstring withBom = L"\xFEFF" + text;
-    DWORD written;
-    WriteFile(file, withBom.data(), static_cast<DWORD>(withBom.size() * sizeof(wchar_t)), &written, nullptr);
-    CloseHandle(file);
+    std::ofstream file(std::filesystem::path(path), std::ios::binary);
+    file.write(reinterpret_cast<const char*>(withBom.data()), static_cast<std::streamsize>(withBom.size() * sizeof(wchar_t)));
+    EXPECT_TRUE(file.good()) << "could not write a test file";
 }
 
 std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key)

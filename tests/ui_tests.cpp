@@ -225,17 +225,32 @@ INT_PTR Edit(FileTypeEntry& entry, const std::function<void(HWND)>& script)
                      kEditDialogMark, script);
 }
 
-TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegistered)
+// The edit dialog shows the icon by its short path; the first case also
+// picks another icon of the module (no selection: position 0, group 3).
+TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegisteredWithTheIconPicked)
 {
-    const std::wstring longest(kMaxExtensionChars, L'e');
+    const std::wstring icon = folder_.File(L"Some Long Icon Library.dll"), longest(kMaxExtensionChars, L'e');
+    ASSERT_TRUE(CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), icon.c_str(), FALSE));
+    wchar_t shortIcon[kPathChars];
+    GetShortPathNameW(icon.c_str(), shortIcon, kPathChars);
     const struct { std::wstring typed; const wchar_t* stored; } cases[] = {  // null: refused
         {L".xyz", L"xyz"}, {L"..xyz", L".xyz"}, {L"a b.c", L"a b.c"}, {L"." + longest, longest.c_str()},
         {longest + L"e", nullptr}, {std::wstring(300, L'e'), nullptr}, {L".", nullptr}, {L"...", nullptr},
         {L"a\\b", nullptr}, {L"a;b", nullptr},
     };
     for (const auto& c : cases) {
-        FileTypeEntry entry(L"old", L"d", resourceModulePath, -109, FT_ASSOCIATED);
+        FileTypeEntry entry(L"old", L"d", icon, -7, FT_ASSOCIATED);
+        const bool pick = &c == cases;
         const INT_PTR result = Edit(entry, [&](HWND edit) {
+            EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortIcon) + L",-7");
+            if (pick) {
+                Press(edit, IDC_EDIT_CHANGE_ICON);
+                HWND picker = WaitForDialog(kSelf, kPickerDialogMark);
+                ASSERT_NE(picker, nullptr);
+                ListView_SetItemState(GetDlgItem(picker, IDC_PICKER_LIST), -1, 0, LVIS_SELECTED);
+                Answer(IDOK, kPickerDialogMark);
+                EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortIcon) + L",-3");
+            }
             HWND field = GetDlgItem(edit, IDC_EDIT_EXTENSION);
             SetText(edit, IDC_EDIT_EXTENSION, L"");
             Type(field, c.typed);
@@ -255,29 +270,9 @@ TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegistered)
         EXPECT_EQ(result, c.stored ? 1 : -1);
         EXPECT_EQ(entry.extension, c.stored ? c.stored : L"old");
         EXPECT_EQ(entry.flags, FT_ASSOCIATED);
-        EXPECT_EQ(entry.iconId, -109);
+        EXPECT_EQ(entry.iconId, pick ? -3 : -7);
+        EXPECT_EQ(entry.iconPath, icon);
     }
-}
-
-TEST_F(Dialogs, EditShowsTheShortPathAndCancelKeepsTheEntry)
-{
-    const std::wstring icon = folder_.File(L"Some Long Icon Library.dll");
-    ASSERT_TRUE(CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), icon.c_str(), FALSE));
-    wchar_t shortIcon[kPathChars];
-    GetShortPathNameW(icon.c_str(), shortIcon, kPathChars);
-    FileTypeEntry kept(L"kvz", L"Kept", icon, -7, 0u);
-    EXPECT_EQ(Edit(kept, [&](HWND edit) {
-        EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortIcon) + L",-7");
-        Press(edit, IDC_EDIT_CHANGE_ICON);
-        HWND picker = WaitForDialog(kSelf, kPickerDialogMark);
-        ASSERT_NE(picker, nullptr);
-        ListView_SetItemState(GetDlgItem(picker, IDC_PICKER_LIST), -1, 0, LVIS_SELECTED);
-        Answer(IDOK, kPickerDialogMark);  // no selection: position 0, group 3
-        EXPECT_EQ(Text(edit, IDC_EDIT_ICON_LOCATION), std::wstring(shortIcon) + L",-3");
-        Press(edit, IDCANCEL);
-    }), -1);
-    EXPECT_EQ(kept.iconId, -7);
-    EXPECT_EQ(kept.iconPath, icon);
 }
 
 struct Picked {
