@@ -25,6 +25,11 @@ const std::map<std::wstring, std::wstring> kVerbNames = {
     {L"Add", L"&Add to Korvane Player's playlist"}, {L"OpenNew", L"Play in a &new Korvane Player playlist"},
     {L"OpenCurrentFolder", L"Play the &folder in Korvane Player"},
 };
+// The verbs that the main dialog's boxes switch on.
+const struct { int AssociationContext::*checked; const wchar_t* verb; } kVerbSwitches[] = {
+    {&AssociationContext::addOnlyChecked, L"Add"}, {&AssociationContext::openParentChecked, L"OpenCurrentFolder"},
+    {&AssociationContext::newPlayChecked, L"OpenNew"}, {&AssociationContext::addPlayChecked, L"Play"},
+};
 const wchar_t* const kTypes[] = {L"kvp0", L"kvp1", L"kvp2", L"kvp3", L"kvp4"};
 
 class Applier : public testing::Test {
@@ -162,10 +167,7 @@ Round MakeRound(std::mt19937& random)
     if (random() % 2) round.wanted.push_back(kAudioCd);
     if (random() % 2) round.wanted.push_back(kFolder);
     AssociationContext& c = associationContext;
-    c.addPlayChecked = random() % 2;
-    c.addOnlyChecked = random() % 2;
-    c.newPlayChecked = random() % 2;
-    c.openParentChecked = random() % 2;
+    for (auto switched : kVerbSwitches) c.*switched.checked = random() % 2;
     c.execMethod = static_cast<int>(random() % 6);
     c.openCommand = OpenCommandForExecMethod(c.execMethod);
     return round;
@@ -176,10 +178,8 @@ void ExpectRegistered(const Round& round)
 {
     const AssociationContext& c = associationContext;
     std::vector<std::wstring> verbs{L"Open"};
-    if (c.addOnlyChecked) verbs.push_back(L"Add");
-    if (c.openParentChecked) verbs.push_back(L"OpenCurrentFolder");
-    if (c.newPlayChecked) verbs.push_back(L"OpenNew");
-    if (c.addPlayChecked) verbs.push_back(L"Play");
+    for (auto switched : kVerbSwitches)
+        if (c.*switched.checked) verbs.push_back(switched.verb);
     std::sort(verbs.begin(), verbs.end());
     const wchar_t* openTails[] = {L"\"/dopen\" \"%1\" \"/play\"", L"\"/add\" \"%1\"", L"\"/addopen\" \"%1\" \"/play\"",
                                   L"\"/open\" \"%1\" \"/play\"", L"\"/addopenparent\" \"%1\" \"/play\"",
@@ -215,11 +215,11 @@ void ExpectRegistered(const Round& round)
 // The keys a round seeds, deleted again.
 void ClearRound()
 {
-    for (const wchar_t* type : kTypes) {
-        DeleteKeyTree(HKEY_CLASSES_ROOT, (std::wstring(L".") + type).c_str());
-        DeleteKeyTree(HKEY_CLASSES_ROOT, (ProgId(type)).c_str());
+    for (const std::wstring type : kTypes) {
+        DeleteKeyTree(HKEY_CLASSES_ROOT, (L"." + type).c_str());
+        DeleteKeyTree(HKEY_CLASSES_ROOT, ProgId(type).c_str());
+        DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), (L"." + type).c_str());
     }
-    for (const wchar_t* type : kTypes) DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), (std::wstring(L".") + type).c_str());
     // Windows has the play verb of audio CDs from the start; the player only
     // ever owns its command.
     DeleteKeyTree(HKEY_CLASSES_ROOT, kAudioCommand.c_str());

@@ -1,0 +1,306 @@
+// The rules that the end-to-end tests cannot reach case by case, as tables:
+// the host library's tokenizer and strings (through their ordinal imports),
+// the command line, the DLL search path, the settings file with its truth
+// rule, empty keys, discovery of what the registry holds now with the icons
+// it names, merging, and the store in the settings file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "app/context.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "catalogue/discovery.h"
+#include "catalogue/merge.h"
+#include "host/zeltrane.h"
+#include "registry/primitives.h"
+#include "resource.h"
+#include "support.h"
+#include "ui/type_store.h"
+
+namespace {
+
+std::vector<std::wstring> Split(const wchar_t* commandLine, int capacity = 1024)
+{
+    std::vector<std::wstring> tokens;
+    std::vector<wchar_t> buffer(capacity + 2, L'\xbdbd');
+    for (const wchar_t* p = HostNextToken(commandLine, buffer.data(), capacity); p;
+         p = HostNextToken(p, buffer.data(), capacity)) {
+        EXPECT_EQ(buffer[capacity], L'\xbdbd') << "wrote past the capacity";
+        tokens.push_back(buffer.data());
+    }
+    return tokens;
+}
+
+TEST(HostNextToken, SplitsByTheWindowsRulesAndCutsToTheCapacity)
+{
+    const struct { const wchar_t* line; std::vector<std::wstring> tokens; int capacity; } cases[] = {
+        {L"", {}, 1024},
+        {L" \t ", {}, 1024},
+        {L"tool.exe  /Register C:\\p\\s.ini ", {L"tool.exe", L"/Register", L"C:\\p\\s.ini"}, 1024},
+        {L"\"C:\\Program Files\\K\\a.exe\" \"C:\\My Settings\\k.ini\"", {L"C:\\Program Files\\K\\a.exe", L"C:\\My Settings\\k.ini"}, 1024},
+        {L"a \"b c\"d\te", {L"a", L"b cd", L"e"}, 1024},
+        {L"a \\\\\"b c\"", {L"a", L"\\b c"}, 1024},            // 2n backslashes + quote: n backslashes, quoting
+        {L"a \\\"b", {L"a", L"\"b"}, 1024},                    // 2n+1 backslashes + quote: a literal quote
+        {L"a C:\\dir\\ x", {L"a", L"C:\\dir\\", L"x"}, 1024},  // backslashes before no quote stay
+        {L"a \"\" \"x\"\"y\"", {L"a", L"", L"x\"y"}, 1024},    // empty argument; "" inside quotes
+        {L"tool.exe abcdef", {L"too", L"abc"}, 4},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Split(c.line, c.capacity), c.tokens) << testing::PrintToString(std::wstring(c.line));
+    wchar_t token[1024];
+    ASSERT_NE(HostNextToken(GetCommandLineW(), token, 1024), nullptr);  // the program name by its own rules
+    EXPECT_NE(std::wstring(token).find(L"korvane_tests"), std::wstring::npos);
+
+    wchar_t text[8];
+    wmemset(text, L'\xbdbd', 8);
+    HostLoadString(HostResourceModule(), IDS_COLUMN_DESCRIPTION, text, 5);
+    EXPECT_STREQ(text, L"Desc");
+    EXPECT_EQ(text[5], L'\xbdbd');
+    HostLoadString(HostResourceModule(), 4242, text, 8);
+    EXPECT_STREQ(text, L"");
+}
+
+TEST(ParseCommandLine, ClassifiesSwitchesInAnyCaseAndTakesTheLastPath)
+{
+    ProcessStateGuard guard;
+    const struct { std::wstring line; bool reg; bool unreg; std::wstring settings; } cases[] = {
+        {L"tool.exe", false, false, L""},
+        {L"tool.exe /REGISTER /UnRegister s.ini", true, true, L"s.ini"},
+        {L"tool.exe /TopMost", false, false, L""},
+        {L"tool.exe /topmost /Register a.ini \"C:\\My Files\\b.ini\"", true, false, L"C:\\My Files\\b.ini"},
+        {L"tool.exe /Registers", false, false, L"/Registers"},
+        {L"tool.exe " + std::wstring(5000, L'p'), false, false, std::wstring(1023, L'p')},
+    };
+    for (const auto& c : cases) {
+        settingsPath[0] = L'\0';
+        const CommandLineSwitches s = ParseCommandLine(c.line.c_str());
+        EXPECT_EQ(s.registerRun, c.reg) << c.line.substr(0, 60);
+        EXPECT_EQ(s.unregisterRun, c.unreg) << c.line.substr(0, 60);
+        EXPECT_EQ(settingsPath, c.settings);
+    }
+}
+
+TEST(RestrictDllSearch, NoLibraryLoadsFromTheCurrentFolderAfterwards)
+{
+    TempFolder folder;
+    ASSERT_TRUE(CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), folder.File(L"kvprobe.dll").c_str(), FALSE));
+    SetCurrentDirectoryW(folder.path().c_str());
+    HMODULE before = LoadLibraryW(L"kvprobe.dll");
+    EXPECT_NE(before, nullptr) << "the probe loads from the current folder by default";
+    FreeLibrary(before);
+    EXPECT_TRUE(RestrictDllSearch());
+    EXPECT_EQ(LoadLibraryW(L"kvprobe.dll"), nullptr);
+    SetCurrentDirectoryW(BesideTests(L"").c_str());
+}
+
+TEST(ReadBoolSetting, TruthRule)
+{
+    const struct { const wchar_t* text; bool value; } cases[] = {
+        {L"TRUE", true}, {L"true", true}, {L"ENABLE", true}, {L"enable", true}, {L"On", true}, {L"ON", true},
+        {L"1", true}, {L" 1", true}, {L"01", true}, {L"1abc", true}, {L"FALSE", false}, {L"yes", false},
+        {L"2", false}, {L"11", false}, {L"-1", false}, {L"", false}, {L"TRUE ", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ReadBoolSetting(c.text), c.value) << testing::PrintToString(std::wstring(c.text));
+}
+
+TEST(SettingsFile, ReadWithDefaultsCutAndSavedBackCanonically)
+{
+    ProcessStateGuard guard;
+    TempFolder folder;
+    wcscpy_s(settingsPath, kPathChars, folder.File(L"settings.ini").c_str());
+    AssociationContext& c = associationContext;
+    c.execMethod = c.addPlayChecked = c.addOnlyChecked = c.newPlayChecked = c.openParentChecked = 0;
+    ReadSettings();  // no file at all
+    EXPECT_EQ(c.execMethod, 2);
+    EXPECT_EQ(c.addPlayChecked + c.addOnlyChecked + c.newPlayChecked + c.openParentChecked, 4);
+    for (auto [value, method] : {std::pair{L"0", 0}, {L"3", 3}, {L"4", 4}, {L"5", 2}, {L"9", 2}, {L"-1", 2}, {L"abc", 0}}) {
+        WriteTextFile(settingsPath, std::wstring(L"[Preference]\r\nExecMethod=") + value + L"\r\n");
+        ReadSettings();
+        EXPECT_EQ(c.execMethod, method) << testing::PrintToString(std::wstring(value));
+    }
+
+    WriteTextFile(settingsPath, L"[Association]\r\nAddPlayChecked=enable\r\nNewPlayChecked=1" + std::wstring(400, L'0') +
+                                    L"\r\nAddOnlyChecked=\r\nOpenParentChecked=On\r\n[Preference]\r\nExecMethod=4\r\n"
+                                    L"[Other]\r\nKeep=me\r\n");
+    ReadSettings();
+    EXPECT_EQ(c.addPlayChecked + 2 * c.newPlayChecked + 4 * c.addOnlyChecked + 8 * c.openParentChecked, 1 + 8)
+        << "255 characters reach the rule; they do not spell 1";
+    SaveSettings();
+    const struct { const wchar_t* section; const wchar_t* key; const wchar_t* value; } saved[] = {
+        {L"Association", L"AddPlayChecked", L"TRUE"}, {L"Association", L"NewPlayChecked", L"FALSE"},
+        {L"Association", L"AddOnlyChecked", L"FALSE"}, {L"Association", L"OpenParentChecked", L"TRUE"},
+        {L"Preference", L"ExecMethod", L"4"}, {L"Other", L"Keep", L"me"},
+    };
+    for (const auto& s : saved) EXPECT_EQ(IniString(settingsPath, s.section, s.key), s.value) << s.key;
+}
+
+TEST(DeleteKeyIfEmpty, KeepsEveryKeyThatHoldsAnything)
+{
+    ProcessStateGuard guard;
+    StartUpLikeTheTool();
+    const std::wstring scratch = L"Software\\KorvaneTests\\Primitives";
+    PreservedKeys keys;
+    keys.Add(HKEY_LOCAL_MACHINE, scratch, registryViewFlag);
+    auto value = [](const std::wstring& name, DWORD type, std::vector<BYTE> data) {
+        return [=](const std::wstring& k) { Seed({{HKEY_LOCAL_MACHINE, k, name, type, data, registryViewFlag}}); };
+    };
+    const struct { const wchar_t* key; std::function<void(const std::wstring&)> fill; int result; } cases[] = {
+        {L"empty", [](const std::wstring& k) { SetStringValue(HKEY_LOCAL_MACHINE, k.c_str(), nullptr, nullptr); }, 0},
+        {L"emptyDefault", value(L"", REG_SZ, Sz(L"")), -1}, {L"zeroSizeDefault", value(L"", REG_NONE, {}), -1},
+        {L"named", value(L"Content Type", REG_SZ, Sz(L"audio/x")), -1},
+        {L"longName", value(std::wstring(2000, L'n'), REG_SZ, Sz(L"x")), -1},
+        {L"sub", [](const std::wstring& k) { SetStringValue(HKEY_LOCAL_MACHINE, (k + L"\\x").c_str(), nullptr, nullptr); }, -1},
+        {L"absent", [](const std::wstring&) {}, 0},
+    };
+    for (const auto& c : cases) {
+        const std::wstring key = scratch + L"\\" + c.key;
+        c.fill(key);
+        EXPECT_EQ(DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, key.c_str()), c.result) << c.key;
+        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key, registryViewFlag), c.result != 0) << c.key;
+    }
+}
+
+std::vector<std::wstring> Extensions(const FileTypeList& list)
+{
+    std::vector<std::wstring> names;
+    for (const auto& e : list) names.push_back(e.extension);
+    return names;
+}
+
+class Catalogue : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        StartUpLikeTheTool();
+        for (REGSAM view : kBothViews) keys_.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
+    }
+    void Declare(const std::wstring& valueName) { PutString(HKEY_LOCAL_MACHINE, kCapability, valueName.c_str(), L"x", KEY_WOW64_64KEY); }
+    void MakeClass(const std::wstring& extension, const wchar_t* icon = nullptr)
+    {
+        keys_.Add(HKEY_CLASSES_ROOT, ProgId(extension));
+        PutString(HKEY_CLASSES_ROOT, ProgId(extension), nullptr, L"D " + extension);
+        if (icon) PutString(HKEY_CLASSES_ROOT, ProgId(extension) + L"\\DefaultIcon", nullptr, icon);
+    }
+    ProcessStateGuard guard_;
+    PreservedKeys keys_;
+};
+
+TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
+{
+    FileTypeList list{FileTypeEntry(L"kva", L"old", L"", 0, 0)};
+    DiscoverAssociatedTypes(list);  // no capability record: nothing
+    ASSERT_EQ(list.size(), 1u);
+    TempFolder folder;
+    const std::wstring longIcon = folder.File(L"A Long Named Icon File.ico");
+    WriteTextFile(longIcon, L"not really an icon");
+    wchar_t shortIcon[kPathChars];
+    ASSERT_GT(GetShortPathNameW(longIcon.c_str(), shortIcon, kPathChars), 0u);
+    const std::wstring module = resourceModulePath;
+    const struct { const wchar_t* extension; std::wstring iconText; std::wstring path; int id; } icons[] = {
+        {L"kvi1", module + L",-105", module, -105}, {L"kvi2", module + L",2", module, -103},
+        {L"kvi3", module + L",7,3", module, -109}, {L"kvi4", module + L",abc", module, -101},
+        {L"kvi5", module + L",  -7x", module, -7}, {L"kvi6", shortIcon, longIcon, 0},
+        {L"kvi7", std::wstring(shortIcon) + L",4", longIcon, 0},
+        {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", L"", -5}, {L"kvj", L"", L"", 0},
+        {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
+        {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted
+    };
+    for (const auto& c : icons) {
+        Declare(std::wstring(L".") + c.extension);
+        MakeClass(c.extension, c.iconText.empty() ? nullptr : c.iconText.c_str());
+    }
+    for (const wchar_t* value : {L".kva", L".kvnoclass", L"kvb", L".kvb", L"KVA", L".KVC", L".kva\\x"}) Declare(value);
+    Seed({{HKEY_LOCAL_MACHINE, kCapability, L".kvdword", REG_DWORD, {1, 0, 0, 0}, KEY_WOW64_64KEY}});
+    Declare(L"kvm");  // without its dotted value: not declared
+    for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x", L"kvm"}) MakeClass(e);
+    DiscoverAssociatedTypes(list);
+    // kva overwrites the entry that was there; kvb (with and without its
+    // dot) gives one entry; KVA is another entry (letter case counts);
+    // .KVC keeps its capitals; a backslash names keys outside the type; a
+    // value of another type still declares its type.
+    std::vector<std::wstring> found = Extensions(list);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
+                                                L"kvi4", L"kvi5", L"kvi6", L"kvi7", L"kvi8", L"kvi9", L"kvia",
+                                                L"kvib", L"kvic", L"kvj"}));
+    EXPECT_EQ(list[0].description, L"D kva");
+    for (const auto& e : list) EXPECT_EQ(e.flags, FT_ASSOCIATED);
+    // A value name of 256 characters, one more than the buffer holds with
+    // its NUL, ends the walk: what comes after it (Wine lists values by
+    // name) is not seen.
+    Declare(L".kvz" + std::wstring(252, L'n'));
+    Declare(L".kvzz");
+    MakeClass(L"kvzz");
+    FileTypeList cut;
+    DiscoverAssociatedTypes(cut);
+    EXPECT_TRUE(std::none_of(cut.begin(), cut.end(), [](const FileTypeEntry& e) { return e.extension == L"kvzz"; }));
+    for (const auto& c : icons) {
+        auto e = std::find_if(list.begin(), list.end(), [&](const FileTypeEntry& x) { return x.extension == c.extension; });
+        ASSERT_NE(e, list.end()) << testing::PrintToString(c.iconText);
+        EXPECT_EQ(e->iconPath, c.path) << testing::PrintToString(c.iconText);
+        EXPECT_EQ(e->iconId, c.id) << testing::PrintToString(c.iconText);
+    }
+}
+
+TEST(MergeFileTypes, OverlaysByExtensionIgnoringCaseInPlace)
+{
+    FileTypeList target;
+    for (const wchar_t* e : {L"wav", L"mp3", L"ogg"}) target.emplace_back(e, L"builtin", L"res.dll", -1, 0u);
+    MergeFileTypes(target, {});
+    EXPECT_EQ(Extensions(target), (std::vector<std::wstring>{L"wav", L"mp3", L"ogg"}));
+    const FileTypeList stored{{L"WAV", L"mine", L"my.ico", 0, 0u}, {L"ogg2", L"o2", L"r", -1, 0u},
+                              {L"mp3", L"stored mp3", L"r", -1, 0u}, {L"OGG2", L"last", L"r", -1, 0u}};
+    const FileTypeList current{{L"mp3", L"registry mp3", L"reg.dll", -3, FT_ASSOCIATED},
+                               {L"ape2", L"a2", L"r", -1, FT_ASSOCIATED}};
+    MergeFileTypes(target, stored);
+    MergeFileTypes(target, current);
+    EXPECT_EQ(Extensions(target), (std::vector<std::wstring>{L"WAV", L"mp3", L"ogg", L"OGG2", L"ape2"}));
+    EXPECT_EQ(target[0].iconPath, L"my.ico");
+    EXPECT_EQ(target[1].description, L"registry mp3");
+    EXPECT_EQ(target[1].flags, FT_ASSOCIATED);
+    EXPECT_EQ(target[3].description, L"last");
+    MergeFileTypes(target, stored);  // stored after current would clear the tick
+    EXPECT_EQ(target[1].flags, 0u);
+}
+
+TEST_F(Catalogue, StoreLoadsWithDefaultsAndSavesEverythingButPseudoTypes)
+{
+    TempFolder folder;
+    const std::wstring ini = folder.File(L"settings.ini");
+    WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=.wav;;mp3;bare;" + std::wstring(3000, L'e') +
+                           L";\r\n[wav]\r\nDescription=" + std::wstring(5000, L'd') +
+                           L"\r\nIconPath=C:\\w.ico\r\nIconId=0\r\n[mp3]\r\nIconId=-7\r\n[gone]\r\nDescription=Old\r\n");
+    FileTypeList list;
+    LoadStoredTypes(ini.c_str(), list);
+    ASSERT_EQ(list.size(), 4u);
+    EXPECT_EQ(Extensions(list)[2], L"bare");
+    EXPECT_EQ(list[3].extension.size(), 2047u - 15) << "the list is cut at 2,047 characters";
+    EXPECT_EQ(list[0].description.size(), 1023u);
+    EXPECT_EQ(list[0].iconPath, L"C:\\w.ico");
+    EXPECT_EQ(list[1].iconId, -7);
+    EXPECT_EQ(list[2].iconPath, resourceModulePath);
+    EXPECT_EQ(list[2].iconId, -101);
+
+    const FileTypeList saved{
+        {L"wav", L"Wave サウンド", L"C:\\Program Files\\K\\KorvaneRes.dll", -109, FT_ASSOCIATED},
+        {L".abc", L"Dotted", L"C:\\a.ico", 0, 0u},
+        {L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED}, {L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED},
+        {L"semi;colon", L"", L"", 0, 0u}, {L"", L"", L"", 0, 0u},
+    };
+    SaveStoredTypes(ini.c_str(), saved);
+    EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"wav;abc;");
+    EXPECT_EQ(IniString(ini, L"AudioCD", L"Description"), kMissing);
+    EXPECT_EQ(IniString(ini, L"gone", L"Description"), L"Old") << "old sections stay";
+    FileTypeList back;
+    LoadStoredTypes(ini.c_str(), back);
+    ASSERT_EQ(Extensions(back), (std::vector<std::wstring>{L"wav", L"abc"}));
+    EXPECT_EQ(back[0].description, L"Wave サウンド");
+    EXPECT_EQ(back[0].iconId, -109);
+    EXPECT_EQ(back[0].flags, 0u);
+
+    SaveStoredTypes(ini.c_str(), {saved[2], saved[3]});
+    EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"");
+}
+
+} // namespace
