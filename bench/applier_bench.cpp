@@ -80,7 +80,7 @@ int main()
 {
     // A registration that the prefix holds is put aside, so that discovery
     // sees the benchmark's types only, and is put back at the end.
-    PreservedTrees keep;
+    PreservedKeys keep;
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) keep.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
     registryViewFlag = DetectRegistryView();
     InitializePaths(GetModuleHandleW(nullptr));
