@@ -91,6 +91,18 @@ RegValue RandomValue(std::mt19937& random, const std::wstring& key, const std::w
     }
 }
 
+// What an older player's class holds, damaged now and then: an icon path
+// or a description far beyond any buffer, a default value of another type.
+RegValue OlderClassValue(std::mt19937& random, const std::wstring& progId)
+{
+    switch (random() % 5) {
+    case 0: return {HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", L"", REG_SZ, Sz(L"C:\\" + std::wstring(3000, L'i') + L",7")};
+    case 1: return {HKEY_CLASSES_ROOT, progId, L"", REG_SZ, Sz(std::wstring(5000, L'd'))};
+    case 2: return {HKEY_CLASSES_ROOT, progId, L"", REG_DWORD, {7, 0, 7, 0}};
+    default: return {HKEY_CLASSES_ROOT, progId, L"", REG_SZ, Sz(L"Older sound")};
+    }
+}
+
 struct Round {
     std::vector<RegValue> before;     // the machine before the player
     std::vector<RegValue> givenBack;  // what an older player's backups give back
@@ -119,7 +131,7 @@ Round MakeRound(std::mt19937& random)
             round.takenOver.insert(key);
             for (REGSAM view : kBothViews)
                 round.before.push_back({HKEY_LOCAL_MACHINE, kCapability, key, REG_SZ, Sz(progId), view});
-            round.before.push_back({HKEY_CLASSES_ROOT, progId, L"", REG_SZ, Sz(L"Older sound")});
+            round.before.push_back(OlderClassValue(random, progId));
             round.before.push_back({HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", L"", REG_SZ, Sz(L"old.exe \"%1\"")});
             round.before.push_back({HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(progId)});
             // Its backup names another owner, or (in other letter case) its own

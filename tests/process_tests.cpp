@@ -18,7 +18,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
-        keys_.AddPlayersKeys({L"mp3", L"wav", L"kvh", L"kvd1", L"kvd2", L"kvd3", L"kvd4", L"kvd5"});
+        keys_.AddPlayersKeys({L"mp3", L"wav"});
     }
     // Starts "/Register" and waits for its main dialog.
     HWND Start(PROCESS_INFORMATION& tool)
@@ -126,58 +126,6 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
     EXPECT_EQ(WaitExit(tool), 0u);
     EXPECT_EQ(IniString(folder_.File(L"Korvane.ini"), L"RegisterdExtensions", L"Extensions"), kMissing) << "types not stored";
     EXPECT_EQ(PlayersState(), before);
-}
-
-// Types of the player as an earlier run leaves them: declared in both
-// views, a class with an Open verb, the extension key taken over from
-// "Other". Beside a healthy one, classes that older or damaged
-// installations leave behind.
-void SeedRegisteredType(const std::wstring& extension, const std::wstring& key, DWORD type, std::vector<BYTE> data)
-{
-    for (REGSAM view : kBothViews) PutString(HKEY_LOCAL_MACHINE, kCapability, (L"." + extension).c_str(), ProgId(extension), view);
-    Seed({{HKEY_CLASSES_ROOT, ProgId(extension), L"", REG_SZ, Sz(L"Healthy " + extension)},
-          {HKEY_CLASSES_ROOT, ProgId(extension) + L"\\shell\\Open\\Command", L"", REG_SZ, Sz(L"\"C:\\Old\\Tovrix.exe\" \"%1\"")},
-          {HKEY_CLASSES_ROOT, L"." + extension, L"", REG_SZ, Sz(ProgId(extension))},
-          {HKEY_CLASSES_ROOT, L"." + extension, L"Before Korvane", REG_SZ, Sz(L"Other." + extension)},
-          {HKEY_CLASSES_ROOT, ProgId(extension) + key, L"", type, data}});
-}
-
-TEST_F(InstalledTool, DamagedTypesAreListedAndRemovedBesideAHealthyOne)
-{
-    const struct { const wchar_t* extension; const wchar_t* key; DWORD type; std::vector<BYTE> data; } types[] = {
-        {L"kvh", L"", REG_SZ, Sz(L"Healthy kvh")},
-        {L"kvd1", L"\\DefaultIcon", REG_SZ, Sz(L"C:\\" + std::wstring(3000, L'i') + L",7")},
-        {L"kvd2", L"", REG_SZ, Sz(std::wstring(5000, L'd'))}, {L"kvd3", L"\\DefaultIcon", REG_SZ, Sz(L",,,,")},
-        {L"kvd4", L"", REG_DWORD, {7, 0, 7, 0}}, {L"kvd5", L"", REG_SZ, Sz(L"")},
-    };
-    for (const auto& t : types) SeedRegisteredType(t.extension, t.key, t.type, t.data);
-    PROCESS_INFORMATION tool;
-    HWND main = Start(tool);
-    ASSERT_NE(main, nullptr);
-    Press(main, IDOK);
-    HWND dialog = WaitForDialog(tool.dwProcessId, kFileTypesDialogMark), list = GetDlgItem(dialog, IDC_TYPE_LIST);
-    EXPECT_EQ(ItemCount(list), 10 + static_cast<int>(std::size(types)));
-    const int healthy = SelectByTyping(dialog, list, L"kvh");
-    EXPECT_TRUE(healthy >= 0 && ItemChecked(list, healthy));
-    Press(dialog, IDOK);
-    EXPECT_EQ(WaitExit(tool), 1u);
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Korvane kvh File", nullptr), L"Healthy kvh");
-    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvh", nullptr), L"Other.kvh") << "the extension key is given back";
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"Korvane kvd1 File")) << "an icon path that cannot be written is refused";
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvd1"), kMissing);
-    EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvd3"), L"Korvane kvd3 File");
-
-    // "/Unregister" removes every type, damaged or not, and gives every
-    // extension key back.
-    for (const auto& t : types) SeedRegisteredType(t.extension, t.key, t.type, t.data);
-    EXPECT_EQ(RunAndWait(Tool(), L"/Unregister " + ini_), 1u);
-    for (const auto& t : types) {
-        const std::wstring extension = t.extension;
-        for (REGSAM view : kBothViews) EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, (L"." + extension).c_str(), view), kMissing);
-        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ProgId(extension))) << extension;
-        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"." + extension, nullptr), L"Other." + extension);
-        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"." + extension, L"Before Korvane"), kMissing) << extension;
-    }
 }
 
 } // namespace
