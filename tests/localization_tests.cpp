@@ -42,14 +42,6 @@ std::set<UINT> StringIds(LANGID language)
     return ids;
 }
 
-struct Control {
-    int id;
-    std::wstring className;
-    DWORD kind;  // the type bits of the style
-    HWND window;
-    RECT rect;   // on the screen
-};
-
 // A dialog made from one language's template, with no procedure of ours.
 HWND CreateFromTemplate(int dialogId, LANGID language)
 {
@@ -60,25 +52,12 @@ HWND CreateFromTemplate(int dialogId, LANGID language)
                                       [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
 }
 
-std::vector<Control> Controls(HWND dialog)
-{
-    std::vector<Control> controls;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t name[64] = L"";
-        GetClassNameW(child, name, 64);
-        controls.push_back({GetDlgCtrlID(child), name, static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE) & 0x1F), child});
-        GetWindowRect(child, &controls.back().rect);
-    }
-    return controls;
-}
-
 // How wide a control must be for its text, by kind of control.
-int NeededWidth(const Control& c, int textWidth)
+int NeededWidth(const std::wstring& className, DWORD kind, int textWidth)
 {
-    const int check = GetSystemMetrics(SM_CXMENUCHECK);
-    const int gap = MulDiv(4, GetSystemMetrics(SM_CXSMICON), 16);
-    if (c.className != L"Button") return textWidth;
-    switch (c.kind) {
+    const int check = GetSystemMetrics(SM_CXMENUCHECK), gap = MulDiv(4, GetSystemMetrics(SM_CXSMICON), 16);
+    if (className != L"Button") return textWidth;
+    switch (kind) {
     case BS_GROUPBOX: return textWidth + 4 * gap;
     case BS_AUTOCHECKBOX: case BS_CHECKBOX: case BS_RADIOBUTTON: case BS_AUTORADIOBUTTON: return textWidth + check + gap;
     default: return textWidth + 2 * gap;
@@ -87,31 +66,35 @@ int NeededWidth(const Control& c, int textWidth)
 
 void ExpectTextsFitAndNothingOverlaps(HWND dialog, const std::string& where)
 {
-    const std::vector<Control> controls = Controls(dialog);
-    for (const Control& c : controls) {
-        wchar_t text[512] = L"";
-        GetWindowTextW(c.window, text, 512);
-        if (!*text || c.className == L"Edit") continue;
+    struct Control { int id; bool group; RECT rect; };
+    std::vector<Control> controls;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[64] = L"", text[512] = L"";
+        GetClassNameW(child, name, 64);
+        GetWindowTextW(child, text, 512);
+        const DWORD kind = GetWindowLongW(child, GWL_STYLE) & 0x1F;  // the type bits of the style
+        controls.push_back({GetDlgCtrlID(child), std::wstring(name) == L"Button" && kind == BS_GROUPBOX, {}});
+        GetWindowRect(child, &controls.back().rect);
+        if (!*text || std::wstring(name) == L"Edit") continue;
         RECT box{}, needed{};
-        GetClientRect(c.window, &box);
-        HDC dc = GetDC(c.window);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(c.window, WM_GETFONT, 0, 0)));
+        GetClientRect(child, &box);
+        HDC dc = GetDC(child);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)));
         DrawTextW(dc, text, -1, &needed, DT_CALCRECT | DT_SINGLELINE);
         SelectObject(dc, old);
-        ReleaseDC(c.window, dc);
-        EXPECT_LE(NeededWidth(c, needed.right), box.right) << where << " control " << c.id << " clips its text";
-        EXPECT_LE(needed.bottom, box.bottom) << where << " control " << c.id << " is too low for its text";
+        ReleaseDC(child, dc);
+        EXPECT_LE(NeededWidth(name, kind, needed.right), box.right) << where << " control " << controls.back().id << " clips its text";
+        EXPECT_LE(needed.bottom, box.bottom) << where << " control " << controls.back().id << " is too low for its text";
     }
     // A group box may hold a control whole, never half.
     auto holds = [](const Control& group, const Control& c) {
         RECT all{};
-        return group.className == L"Button" && group.kind == BS_GROUPBOX && UnionRect(&all, &group.rect, &c.rect) &&
-               EqualRect(&all, &group.rect);
+        return group.group && UnionRect(&all, &group.rect, &c.rect) && EqualRect(&all, &group.rect);
     };
     for (const Control& a : controls) {
         for (const Control& b : controls) {
             RECT common{};
-            if (a.window < b.window && IntersectRect(&common, &a.rect, &b.rect))
+            if (&a < &b && IntersectRect(&common, &a.rect, &b.rect))
                 EXPECT_TRUE(holds(a, b) || holds(b, a)) << where << " controls " << a.id << " and " << b.id << " overlap";
         }
     }
