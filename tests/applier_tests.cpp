@@ -59,13 +59,6 @@ void Register(const FileTypeList& wanted)
     ApplyAssociations(current, wanted, &associationContext);
 }
 
-void Unregister()
-{
-    FileTypeList current;
-    DiscoverAssociatedTypes(current);
-    ApplyAssociations(current, {}, &associationContext);
-}
-
 // Everything a round may touch below HKEY_CLASSES_ROOT.
 std::wstring ClassesState()
 {
@@ -159,7 +152,7 @@ Round MakeRound(std::mt19937& random)
         if (wanted) {
             const bool ico = random() % 4 == 0;
             round.wanted.emplace_back(type, std::wstring(L"Sound ") + type,
-                                      ico ? BesideTests(L"testdata\\Long Named Sound Icon.ico") : std::wstring(resourceModulePath),
+                                      ico ? BesideTests(kLongNamedIcon) : std::wstring(resourceModulePath),
                                       ico ? 0 : -101 - static_cast<int>(random() % 10), FT_ASSOCIATED);
         }
     }
@@ -275,7 +268,9 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
         const std::wstring registered = ClassesState() + Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen");
         Register(round.wanted);
         EXPECT_EQ(ClassesState() + Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"), registered) << "a second run changes nothing";
-        Unregister();
+        FileTypeList current;  // what "/Unregister" does: the player's types go, the handlers stay
+        DiscoverAssociatedTypes(current);
+        ApplyAssociations(current, {}, &associationContext);
         Register({});  // the audio-CD and folder boxes unticked
         EXPECT_EQ(ClassesState(), after);
         const std::wstring record = Snapshot(HKEY_LOCAL_MACHINE, kCapability);

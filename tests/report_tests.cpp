@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <functional>
+#include <memory>
 
 #include "app/settings.h"
 #include "associate/applier.h"
@@ -20,14 +21,6 @@ const wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Expl
 const std::wstring kUserChoice = std::wstring(kFileExts) + L"\\.kvr";
 
 std::wstring Report() { return InstallDir() + L"\\KorvaneAssocCheck.exe"; }
-
-std::wstring Wide(const std::string& utf8)
-{
-    std::wstring text(utf8.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0],
-                                    static_cast<int>(text.size())));
-    return text;
-}
 
 class AssociationReportRun : public testing::Test {
 protected:
@@ -57,28 +50,19 @@ protected:
     // comparing snapshots would see. (Wine's own processes write elsewhere
     // below HKCU\Software now and then, so the whole of it is not watched.)
     struct ChangeWatch {
-        std::vector<HKEY> keys;
+        std::vector<std::unique_ptr<TestKey>> keys;
         HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         ChangeWatch()
         {
-            const std::pair<HKEY, const wchar_t*> watched[] = {
-                {HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"},
-                {HKEY_LOCAL_MACHINE, L"Software\\Classes"}, {HKEY_CURRENT_USER, kFileExts}};
-            for (auto [root, key] : watched) {
+            for (auto [root, key] : {std::pair{HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\Classes"},
+                                     {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"}, {HKEY_CURRENT_USER, kFileExts}})
                 for (REGSAM view : kBothViews) {
-                    HKEY handle;
-                    if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_NOTIFY | view, nullptr, &handle, nullptr)) continue;
-                    RegNotifyChangeKeyValue(handle, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
-                    keys.push_back(handle);
+                    keys.push_back(std::make_unique<TestKey>(root, key, KEY_NOTIFY | view, true));
+                    RegNotifyChangeKeyValue(keys.back()->handle, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
                 }
-            }
         }
+        ~ChangeWatch() { keys.clear(); CloseHandle(event); }
         bool Changed() const { return WaitForSingleObject(event, 200) == WAIT_OBJECT_0; }
-        ~ChangeWatch()
-        {
-            for (HKEY key : keys) RegCloseKey(key);
-            CloseHandle(event);
-        }
     };
     ProcessStateGuard guard_;
     PreservedKeys keys_;
@@ -100,44 +84,41 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         DWORD exitCode;
         const char* status;   // of .kvr, in the JSON
         const char* finding;  // of .kvr, in the JSON; null: none
-        std::wstring line;    // in the readable report
+        const char* line;     // in the readable report
     } cases[] = {
-        {"clean", [] {}, 0, "registered", nullptr, L"1 types: 1 registered"},
-        {"views differ", [] { HKEY key;
-                              RegOpenKeyExW(HKEY_LOCAL_MACHINE, kCapability.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &key);
-                              RegDeleteValueW(key, L".kvr");
-                              RegCloseKey(key); },
-         1, "stale", "capability-views-differ", L"the 64-bit and 32-bit capability values differ"},
+        {"clean", [] {}, 0, "registered", nullptr, "1 types: 1 registered"},
+        {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
+         1, "stale", "capability-views-differ", "the 64-bit and 32-bit capability values differ"},
         {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
-         1, "stale", "capability-without-class", L"a capability value without a class"},
+         1, "stale", "capability-without-class", "a capability value without a class"},
         {"no capability", [] { DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), L".kvr"); },
-         1, "stale", "class-without-capability", L"a class without a capability value"},
+         1, "stale", "class-without-capability", "a class without a capability value"},
         {"backup left", [] { PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
                              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr"); },
-         1, "stale", "stale-backup", L"a backup left on a key that the player no longer holds"},
+         1, "stale", "stale-backup", "a backup left on a key that the player no longer holds"},
         {"client gone", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell\\Open\\Command", nullptr,
                                        L"\"C:\\Gone\\Tovrix.exe\" \"%1\""); },
-         1, "stale", "client-missing", L"(client missing)"},
+         1, "stale", "client-missing", "(client missing)"},
         {"user chose another program", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Other.App"); },
-         0, "chosen-for-other", nullptr, L"1 types: 1 chosen by the user for another program"},
-        {"settings file missing", [] {}, 0, "registered", nullptr, L"(not found)"},
+         0, "chosen-for-other", nullptr, "1 types: 1 chosen by the user for another program"},
+        {"settings file missing", [] {}, 0, "registered", nullptr, "(not found)"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
-         0, "registered", nullptr, L"(holds no list of file types)"},
+         0, "registered", nullptr, "(holds no list of file types)"},
         {"audio CD ours, another program's command kept", [] {
              PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", nullptr, L"other.exe \"%L\"");
              ApplyAssociations({}, {{L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED}}, &associationContext); },
-         0, "registered", nullptr, L"Audio CD: the player"},
+         0, "registered", nullptr, "Audio CD: the player"},
         {"audio CD: a backup left beside another program's command", [] {
              PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", nullptr, L"other.exe \"%L\"");
              PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", L"Before Korvane", L"older.exe"); },
-         1, "registered", nullptr, L"a backup left on a key that the player no longer holds"},
+         1, "registered", nullptr, "a backup left on a key that the player no longer holds"},
         {"a backup left on a type nobody registered", [&] {
              WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;\n");
              PutString(HKEY_CLASSES_ROOT, L".kvs", nullptr, L"Other.kvs");
              PutString(HKEY_CLASSES_ROOT, L".kvs", L"Before Korvane", L"Older.kvs"); },
-         1, "registered", nullptr, L"a backup left on a key that the player no longer holds"},
+         1, "registered", nullptr, "a backup left on a key that the player no longer holds"},
         {"stored, not registered", [&] { WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;kvr;\n"); },
-         0, "registered", nullptr, L"2 types: 1 registered, 1 not registered"},
+         0, "registered", nullptr, "2 types: 1 registered, 1 not registered"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -156,7 +137,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
             EXPECT_EQ(RunCapturing(Report(), L"/JSON \"" + settings + L"\"", json, errors), c.exitCode);
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
         }
-        EXPECT_NE(Wide(text).find(c.line), std::wstring::npos) << text;
+        EXPECT_NE(text.find(c.line), std::string::npos) << text;
         EXPECT_EQ(text.rfind("Korvane Player file associations (read only)\n\nSettings file: ", 0), 0u) << text;
         EXPECT_NE(text.find("\n  Software\\Ostrafen\\Korvane Player\\Capabilities\n    ApplicationDescription, 64-bit "),
                   std::string::npos) << "each key of the Default Programs values is named once, above its values";

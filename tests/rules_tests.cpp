@@ -1,8 +1,8 @@
 // The rules that the end-to-end tests cannot reach case by case, as tables:
 // the host library's tokenizer and strings (through their ordinal imports),
-// the command line, the DLL search path, the settings file with its truth
-// rule, empty keys, discovery of what the registry holds now with the icons
-// it names, merging, and the store in the settings file.
+// the DLL search path, the settings file with its truth rule, empty keys,
+// discovery of what the registry holds now with the icons it names, and the
+// store in the settings file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +12,6 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "catalogue/discovery.h"
-#include "catalogue/merge.h"
 #include "host/zeltrane.h"
 #include "registry/primitives.h"
 #include "resource.h"
@@ -59,26 +58,6 @@ TEST(HostNextToken, SplitsByTheWindowsRulesAndCutsToTheCapacity)
     EXPECT_EQ(text[5], L'\xbdbd');
     HostLoadString(HostResourceModule(), 4242, text, 8);
     EXPECT_STREQ(text, L"");
-}
-
-TEST(ParseCommandLine, ClassifiesSwitchesInAnyCaseAndTakesTheLastPath)
-{
-    ProcessStateGuard guard;
-    const struct { std::wstring line; bool reg; bool unreg; std::wstring settings; } cases[] = {
-        {L"tool.exe", false, false, L""},
-        {L"tool.exe /REGISTER /UnRegister s.ini", true, true, L"s.ini"},
-        {L"tool.exe /TopMost", false, false, L""},
-        {L"tool.exe /topmost /Register a.ini \"C:\\My Files\\b.ini\"", true, false, L"C:\\My Files\\b.ini"},
-        {L"tool.exe /Registers", false, false, L"/Registers"},
-        {L"tool.exe " + std::wstring(5000, L'p'), false, false, std::wstring(1023, L'p')},
-    };
-    for (const auto& c : cases) {
-        settingsPath[0] = L'\0';
-        const CommandLineSwitches s = ParseCommandLine(c.line.c_str());
-        EXPECT_EQ(s.registerRun, c.reg) << c.line.substr(0, 60);
-        EXPECT_EQ(s.unregisterRun, c.unreg) << c.line.substr(0, 60);
-        EXPECT_EQ(settingsPath, c.settings);
-    }
 }
 
 TEST(RestrictDllSearch, NoLibraryLoadsFromTheCurrentFolderAfterwards)
@@ -241,27 +220,6 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         EXPECT_EQ(e->iconPath, c.path) << testing::PrintToString(c.iconText);
         EXPECT_EQ(e->iconId, c.id) << testing::PrintToString(c.iconText);
     }
-}
-
-TEST(MergeFileTypes, OverlaysByExtensionIgnoringCaseInPlace)
-{
-    FileTypeList target;
-    for (const wchar_t* e : {L"wav", L"mp3", L"ogg"}) target.emplace_back(e, L"builtin", L"res.dll", -1, 0u);
-    MergeFileTypes(target, {});
-    EXPECT_EQ(Extensions(target), (std::vector<std::wstring>{L"wav", L"mp3", L"ogg"}));
-    const FileTypeList stored{{L"WAV", L"mine", L"my.ico", 0, 0u}, {L"ogg2", L"o2", L"r", -1, 0u},
-                              {L"mp3", L"stored mp3", L"r", -1, 0u}, {L"OGG2", L"last", L"r", -1, 0u}};
-    const FileTypeList current{{L"mp3", L"registry mp3", L"reg.dll", -3, FT_ASSOCIATED},
-                               {L"ape2", L"a2", L"r", -1, FT_ASSOCIATED}};
-    MergeFileTypes(target, stored);
-    MergeFileTypes(target, current);
-    EXPECT_EQ(Extensions(target), (std::vector<std::wstring>{L"WAV", L"mp3", L"ogg", L"OGG2", L"ape2"}));
-    EXPECT_EQ(target[0].iconPath, L"my.ico");
-    EXPECT_EQ(target[1].description, L"registry mp3");
-    EXPECT_EQ(target[1].flags, FT_ASSOCIATED);
-    EXPECT_EQ(target[3].description, L"last");
-    MergeFileTypes(target, stored);  // stored after current would clear the tick
-    EXPECT_EQ(target[1].flags, 0u);
 }
 
 TEST_F(Catalogue, StoreLoadsWithDefaultsAndSavesEverythingButPseudoTypes)

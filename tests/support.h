@@ -22,6 +22,7 @@ constexpr wchar_t kMissing[] = L"<missing>";
 constexpr REGSAM kBothViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
 const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
 const std::wstring kAudioCommand = L"AudioCD\\shell\\play\\command";
+constexpr wchar_t kLongNamedIcon[] = L"testdata\\Long Named Sound Icon.ico";  // beside the tests
 inline std::wstring ProgId(const std::wstring& extension) { return L"Korvane " + extension + L" File"; }
 
 inline std::wstring Unique(const wchar_t* prefix)
@@ -52,12 +53,6 @@ inline void WriteTextFile(const std::wstring& path, const std::wstring& text)  /
     std::ofstream file(std::filesystem::path(path), std::ios::binary);
     file.write(reinterpret_cast<const char*>(withBom.data()), static_cast<std::streamsize>(withBom.size() * sizeof(wchar_t)));
     EXPECT_TRUE(file.good()) << "could not write a test file";
-}
-
-inline std::string ReadFileBytes(const std::wstring& path)
-{
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 inline std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key)  // or kMissing
@@ -234,29 +229,20 @@ inline std::wstring Snapshot(HKEY root, const std::wstring& key, REGSAM view = 0
     return out;
 }
 
-// Puts settingsPath, the context, the view flag, the descriptions and
-// g_fileTypes back after a test.
-class ProcessStateGuard {
-public:
-    ProcessStateGuard() : settings_(settingsPath), context_(associationContext), view_(registryViewFlag), fileTypes_(g_fileTypes)
-    {
-        for (const auto& d : builtinDescriptions) descriptions_.push_back(d);
-    }
+// Puts settingsPath, the context, the view flag and g_fileTypes back after
+// a test.
+struct ProcessStateGuard {
+    std::wstring settings = settingsPath;
+    AssociationContext context = associationContext;
+    DWORD view = registryViewFlag;
+    FileTypeList fileTypes = g_fileTypes;
     ~ProcessStateGuard()
     {
-        wcscpy_s(settingsPath, kPathChars, settings_.c_str());
-        associationContext = context_;
-        registryViewFlag = view_;
-        for (int i = 0; i < kBuiltinTypeCount; ++i) wcscpy_s(builtinDescriptions[i], kPathChars, descriptions_[i].c_str());
-        g_fileTypes = fileTypes_;
+        wcscpy_s(settingsPath, kPathChars, settings.c_str());
+        associationContext = context;
+        registryViewFlag = view;
+        g_fileTypes = fileTypes;
     }
-
-private:
-    std::wstring settings_;
-    AssociationContext context_;
-    DWORD view_;
-    std::vector<std::wstring> descriptions_;
-    FileTypeList fileTypes_;
 };
 
 // The start-up of the tool for a tool living beside the test program.
@@ -329,9 +315,11 @@ inline DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments
                                CREATE_ALWAYS, 0, nullptr);
     PROCESS_INFORMATION process = StartProcess(exe, arguments, files[0], files[1]);
     const DWORD code = WaitExit(process);
-    for (HANDLE file : files) CloseHandle(file);
-    output = ReadFileBytes(folder.File(L"out.txt"));
-    errors = ReadFileBytes(folder.File(L"err.txt"));
+    for (int i = 0; i < 2; ++i) {
+        CloseHandle(files[i]);
+        std::ifstream file(std::filesystem::path(folder.File(i ? L"err.txt" : L"out.txt")), std::ios::binary);
+        (i ? errors : output).assign(std::istreambuf_iterator<char>(file), {});
+    }
     return code;
 }
 

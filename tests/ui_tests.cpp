@@ -107,16 +107,12 @@ TEST_F(Dialogs, MainDialogShowsTheMethodAsksBeforeCancelAndSavesOnConfirm)
     EXPECT_EQ(c.addPlayChecked + 2 * c.addOnlyChecked + 4 * c.folderSelected + 8 * c.audioCdSelected, 1 + 8);
     EXPECT_EQ(IniString(settingsPath, L"Association", L"AddOnlyChecked"), L"FALSE");
     EXPECT_EQ(IniString(settingsPath, L"Preference", L"ExecMethod"), L"3");
-    c.execMethod = 1;
-    EXPECT_EQ(RunDriven([] { return Open(IDD_MAIN, MainDialogProc); }, kMainDialogMark,
-                        [](HWND main) { Press(main, IDC_OK_AND_LEAVE); }), 2);
-    EXPECT_EQ(IniString(settingsPath, L"Preference", L"ExecMethod"), L"1");
 }
 
 FileTypeList SomeTypes()
 {
     return {{L"wav", L"Wave", resourceModulePath, -109, FT_ASSOCIATED}, {L"mp3", L"Mpeg", resourceModulePath, -107, 0u},
-            {L"ogg", L"Ogg", L"C:\\missing.dll", -3, 0u}, {L"kvx", L"Own", BesideTests(L"testdata\\wav.ico"), 0, FT_ASSOCIATED},
+            {L"ogg", L"Ogg", L"C:\\missing.dll", -3, 0u}, {L"kvx", L"Own", BesideTests(kLongNamedIcon), 0, FT_ASSOCIATED},
             {L"zzl", L"Long", L"C:\\" + std::wstring(3000, L'i') + L".dll", 7, 0u}};  // a path beyond any buffer
 }
 
@@ -133,12 +129,12 @@ INT_PTR RunFileTypes(const std::function<void(HWND types, HWND list)>& script)
                      [&](HWND types) { script(types, GetDlgItem(types, IDC_TYPE_LIST)); });
 }
 
-TEST_F(Dialogs, FileTypesTicksAddsRemovesAndGoesBack)
+TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
 {
     g_fileTypes = SomeTypes();
     EXPECT_EQ(RunFileTypes([](HWND types, HWND list) {
         ASSERT_EQ(ItemCount(list), 5);  // sorted by extension: kvx, mp3, ogg, wav, zzl
-        RECT client{};
+        RECT client{}, item{LVIR_LABEL, 0, 0, 0};
         GetClientRect(list, &client);
         EXPECT_EQ(ListView_GetColumnWidth(list, 0), 100);  // at 96 DPI; the description takes the rest
         EXPECT_EQ(ListView_GetColumnWidth(list, 1), client.right - 120);
@@ -148,12 +144,33 @@ TEST_F(Dialogs, FileTypesTicksAddsRemovesAndGoesBack)
         Key(list, VK_SPACE);
         ASSERT_EQ(SelectByTyping(types, list, L"kv"), 0);
         Key(list, VK_SPACE);
+        // A double-click on empty space opens nothing, on a type its edit
+        // dialog, which the types dialog owns: it takes no command meanwhile.
+        PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, client.bottom - 4));
+        EXPECT_EQ(WaitForDialog(kSelf, kEditDialogMark, 500), nullptr);
+        ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item)));
+        PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(item.left + 10, (item.top + item.bottom) / 2));
+        HWND edit = WaitForDialog(kSelf, kEditDialogMark);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(Text(edit, IDC_EDIT_EXTENSION) + Text(edit, IDC_EDIT_DESCRIPTION), L"oggOgg");
+        EXPECT_FALSE(IsWindowEnabled(types));
+        for (int command : {IDC_TYPE_REMOVE, IDC_TYPES_BACK, IDOK}) Press(types, command);
+        Key(list, VK_DELETE);
+        Sleep(200);
+        EXPECT_EQ(ItemCount(list), 5);
+        SetText(edit, IDC_EDIT_DESCRIPTION, L"Edited");
+        Answer(IDOK, kEditDialogMark);
+        Sleep(100);
+        wchar_t shown[16] = L"";
+        ListView_GetItemText(list, 2, 1, shown, 16);
+        EXPECT_STREQ(shown, L"Edited");
+        EXPECT_EQ(SelectedItem(list), 2);
+        EXPECT_EQ(FocusOf(types), list) << "back on the edited type";
         Press(types, IDC_TYPE_ADD);  // add, then cancel the edit dialog: nothing changes
         Answer(IDCANCEL, kEditDialogMark);
         EXPECT_EQ(ItemCount(list), 5);
         Press(types, IDC_TYPE_ADD);
-        HWND edit = WaitForDialog(kSelf, kEditDialogMark);
-        ASSERT_NE(edit, nullptr);
+        ASSERT_NE(edit = WaitForDialog(kSelf, kEditDialogMark), nullptr);
         EXPECT_FALSE(Enabled(edit, IDOK));
         wchar_t shortModule[kPathChars];
         GetShortPathNameW(resourceModulePath, shortModule, kPathChars);
@@ -177,39 +194,14 @@ TEST_F(Dialogs, FileTypesTicksAddsRemovesAndGoesBack)
         EXPECT_EQ(SelectedItem(list), -1);
         Press(types, IDC_TYPES_BACK);
     }), 2);
-    ASSERT_EQ(Ticks(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx-", L"mp3+"}));
+    const std::vector<std::wstring> ticks{L"aac+", L"kvx-", L"mp3+"};
+    ASSERT_EQ(Ticks(g_fileTypes), ticks);
     EXPECT_EQ(g_fileTypes[0].description, L"Advanced Audio");
     EXPECT_EQ(g_fileTypes[0].iconPath, resourceModulePath);
     EXPECT_EQ(g_fileTypes[0].iconId, -101);
-    EXPECT_EQ(RunFileTypes([](HWND types, HWND) { Press(types, IDOK); }), 1);  // opened again: the same list
-    EXPECT_EQ(Ticks(g_fileTypes), (std::vector<std::wstring>{L"aac+", L"kvx-", L"mp3+"}));
-}
-
-TEST_F(Dialogs, FileTypesEditOnDoubleClickTakesNoCommandMeanwhileAndCancelChangesNothing)
-{
-    g_fileTypes = SomeTypes();
-    EXPECT_EQ(RunFileTypes([](HWND types, HWND list) {
-        RECT item{LVIR_BOUNDS, 0, 0, 0}, client{};
-        ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item)));
-        GetClientRect(list, &client);
-        PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, client.bottom - 4));  // empty area
-        EXPECT_EQ(WaitForDialog(kSelf, kEditDialogMark, 500), nullptr);
-        PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(item.left + 30, (item.top + item.bottom) / 2));
-        HWND edit = WaitForDialog(kSelf, kEditDialogMark);
-        ASSERT_NE(edit, nullptr);
-        EXPECT_EQ(Text(edit, IDC_EDIT_EXTENSION), L"ogg");
-        EXPECT_EQ(Text(edit, IDC_EDIT_DESCRIPTION), L"Ogg");
-        EXPECT_FALSE(IsWindowEnabled(types)) << "the edit dialog is owned by the file types dialog";
-        for (int command : {IDC_TYPE_REMOVE, IDC_TYPES_BACK, IDOK}) Press(types, command);
-        Key(list, VK_DELETE);
-        Sleep(200);
-        EXPECT_EQ(ItemCount(list), 5);
-        SetText(edit, IDC_EDIT_DESCRIPTION, L"Edited");
-        Answer(IDOK, kEditDialogMark);
-        Sleep(100);
-        EXPECT_TRUE(IsWindowEnabled(types));
-        EXPECT_EQ(SelectedItem(list), 2);
-        EXPECT_EQ(FocusOf(types), list) << "back on the edited type";
+    EXPECT_EQ(RunFileTypes([](HWND types, HWND list) {  // opened again: the same list; a cancel asks first
+        EXPECT_EQ(ItemCount(list), 3);
+        ASSERT_EQ(SelectByTyping(types, list, L"aa"), 0);
         Press(types, IDC_TYPE_REMOVE);
         Press(types, IDCANCEL);
         Answer(IDNO);
@@ -217,8 +209,7 @@ TEST_F(Dialogs, FileTypesEditOnDoubleClickTakesNoCommandMeanwhileAndCancelChange
         Press(types, IDCANCEL);
         Answer(IDYES);
     }), 0);
-    EXPECT_EQ(Ticks(g_fileTypes), Ticks(SomeTypes()));
-    EXPECT_EQ(g_fileTypes[2].description, L"Ogg");
+    EXPECT_EQ(Ticks(g_fileTypes), ticks);
 }
 
 INT_PTR Edit(FileTypeEntry& entry, const std::function<void(HWND)>& script)
@@ -277,20 +268,12 @@ TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegisteredWithTheIconPicked)
     }
 }
 
-struct Picked {
-    bool changed;
-    std::wstring path;
-    int id;
-};
-
-Picked Pick(std::wstring path, int id, const std::function<void(HWND picker, HWND list)>& script)
+// What the picker gives back, as "changed path,id" or "kept path,id".
+std::wstring Pick(std::wstring path, int id, const std::function<void(HWND picker, HWND list)>& script)
 {
-    Picked picked{};
-    picked.changed = RunDriven([&] { return static_cast<INT_PTR>(OpenIconPicker(nullptr, path, id)); }, kPickerDialogMark,
-                               [&](HWND picker) { script(picker, GetDlgItem(picker, IDC_PICKER_LIST)); }) != 0;
-    picked.path = path;
-    picked.id = id;
-    return picked;
+    const bool changed = RunDriven([&] { return static_cast<INT_PTR>(OpenIconPicker(nullptr, path, id)); }, kPickerDialogMark,
+                                   [&](HWND picker) { script(picker, GetDlgItem(picker, IDC_PICKER_LIST)); }) != 0;
+    return (changed ? L"changed " : L"kept ") + path + L"," + std::to_wstring(id);
 }
 
 TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCurrentDirectory)
@@ -307,8 +290,8 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
         SetText(open, kOpenFileDialogMark, typed);
         Answer(IDOK, kOpenFileDialogMark);
     };
-    Picked picked = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
-        browse(picker, testdata + L"\\wav.ico", [](HWND open) {
+    EXPECT_EQ(Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
+        browse(picker, BesideTests(kLongNamedIcon), [](HWND open) {
             HWND filters = GetDlgItem(open, 0x470);  // the filter box of the open-file dialog
             std::vector<std::wstring> offered(SendMessageW(filters, CB_GETCOUNT, 0, 0));
             for (size_t i = 0; i < offered.size(); ++i) {
@@ -319,24 +302,19 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
             EXPECT_EQ(offered, (std::vector<std::wstring>{L"Icon files and programs (*.ico;*.dll;*.exe)", L"Icon files (*.ico)",
                                                           L"Libraries (*.dll)", L"Programs (*.exe)", L"All files (*.*)"}));
         });
-        EXPECT_EQ(Text(picker, IDC_PICKER_PATH), testdata + L"\\wav.ico");
+        EXPECT_EQ(Text(picker, IDC_PICKER_PATH), BesideTests(kLongNamedIcon));
         EXPECT_EQ(ItemCount(list), 1);
         Press(picker, IDCANCEL);
-    });
-    EXPECT_FALSE(picked.changed) << "cancel after browsing changes nothing";
-    EXPECT_EQ(picked.path, resourceModulePath);
+    }), L"kept " + std::wstring(resourceModulePath) + L",-109") << "cancel after browsing changes nothing";
 
     // The next browse opens where the last one chose: a bare name is found there.
-    picked = Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
+    EXPECT_EQ(Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
         browse(picker, L"fixture-copy.dll", [](HWND) {});
         EXPECT_EQ(ItemCount(list), 2);
         EXPECT_EQ(SelectedItem(list), 0) << "no group 1: the first icon";
         Press(picker, IDOK);
-    });
+    }), L"changed " + testdata + L"\\fixture-copy.dll,-3");
     DeleteFileW((testdata + L"\\fixture-copy.dll").c_str());
-    EXPECT_TRUE(picked.changed);
-    EXPECT_EQ(picked.path, testdata + L"\\fixture-copy.dll");
-    EXPECT_EQ(picked.id, -3);
     wchar_t current[kPathChars];
     GetCurrentDirectoryW(kPathChars, current);
     EXPECT_EQ(std::wstring(current), folder_.path());

@@ -17,7 +17,7 @@ inline bool FitsPathBuffer(const wchar_t* path)
 {
     for (int i = 0; i < kPathChars; ++i)
         if (path[i] == L'\0') return true;
-    return true;
+    return false;
 }
 
 // Everything the applier needs besides the lists; one instance, passed by
