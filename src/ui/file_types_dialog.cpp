@@ -143,7 +143,8 @@ void RefreshItem(HWND list, int index)
     item.pszText = const_cast<wchar_t*>(entry.extension.c_str());
     ListView_SetItem(list, &item);
     ListView_SetItemText(list, index, 1, const_cast<wchar_t*>(entry.description.c_str()));
-    SetCheckState(list, index, entry);
+    // The tick stays as the user left it: until the dialog is confirmed the
+    // list holds it, and the entry's flag is the one the dialog opened with.
 }
 
 void InsertColumns(HWND list)
