@@ -81,7 +81,7 @@ int main()
     // A registration that the prefix holds is put aside, so that discovery
     // sees the benchmark's types only, and is put back at the end.
     PreservedKeys keep;
-    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) keep.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
+    for (REGSAM view : kBothViews) keep.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
     registryViewFlag = DetectRegistryView();
     InitializePaths(GetModuleHandleW(nullptr));
     LoadVerbDisplayNames();
