@@ -2,6 +2,8 @@
 // code is the answer, answered through its dialogs where it shows them.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 
 #include "driver/dialog_driver.h"
@@ -18,7 +20,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
-        keys_.AddPlayersKeys({L"mp3", L"wav"});
+        keys_.AddPlayersKeys({L"mp3", L"wav", L"kvo"});
     }
     // Starts "/Register" and waits for its main dialog.
     HWND Start(PROCESS_INFORMATION& tool)
@@ -126,6 +128,83 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
     EXPECT_EQ(WaitExit(tool), 0u);
     EXPECT_EQ(IniString(folder_.File(L"Korvane.ini"), L"RegisterdExtensions", L"Extensions"), kMissing) << "types not stored";
     EXPECT_EQ(PlayersState(), before);
+}
+
+// What the installed report finds of one type, and of the audio-CD handler.
+std::pair<nlohmann::json, nlohmann::json> ReportFindings(const char* extension)
+{
+    std::string json, errors;
+    RunCapturing(InstallDir() + L"\\KorvaneAssocCheck.exe", L"/json", json, errors);
+    const nlohmann::json report = nlohmann::json::parse(json, nullptr, false);
+    nlohmann::json type = nlohmann::json::array();
+    for (const auto& t : report["types"])
+        if (t["extension"] == extension) type = t["findings"];
+    return {type, report["audioCd"]["findings"]};
+}
+
+// An older player took .kvo and the audio-CD command and kept their owners
+// in backups. Who holds them today decides what a run gives back: where the
+// player or nobody holds the value, its backup; where another program took
+// it since, that program keeps it and the older backup goes.
+TEST_F(InstalledTool, BackupsComeBackOnlyWhereNoOtherProgramTookTheValueSince)
+{
+    const std::wstring ourCd = L"\"" + InstallDir() + L"\\Tovrix.exe\" \"/open\" \"%L\" \"/play\"";
+    const std::wstring olderCd = L"older.exe \"%L\"", newerCd = L"newer.exe \"%L\"";
+    const RegValue olderOwner{HKEY_CLASSES_ROOT, L".kvo", L"", REG_EXPAND_SZ, Sz(L"%Older%.kvo")};
+    const struct {
+        const char* holder;
+        const wchar_t* extension;  // the key's default value now; null: none
+        const wchar_t* cd;         // the audio-CD command now; null: none
+        RegValue extensionOwner;   // what .kvo ends with
+        std::wstring cdOwner;      // the command that goes back, or is kept aside, for the audio CD
+    } cases[] = {
+        {"the player", L"Korvane kvo File", ourCd.c_str(), olderOwner, olderCd},
+        {"another program", L"VLC.kvo", newerCd.c_str(), {HKEY_CLASSES_ROOT, L".kvo", L"", REG_SZ, Sz(L"VLC.kvo")}, newerCd},
+        {"nobody", nullptr, nullptr, olderOwner, olderCd},
+    };
+    enum Run { Unregister, RegisterWithCd, RegisterWithoutCd };
+    for (const auto& c : cases) {
+        for (Run run : {Unregister, RegisterWithCd, RegisterWithoutCd}) {
+            SCOPED_TRACE(std::string(c.holder) + " holds them, run " + std::to_string(run));
+            PreservedKeys scratch;
+            scratch.AddPlayersKeys({L"kvo"});
+            std::vector<RegValue> older = {
+                {HKEY_CLASSES_ROOT, L"Korvane kvo File\\shell\\open\\command", L"", REG_SZ, Sz(L"old.exe \"%1\"")},
+                {HKEY_CLASSES_ROOT, L".kvo", L"Before Korvane", olderOwner.type, olderOwner.data},
+                {HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane", REG_SZ, Sz(olderCd)},
+            };
+            for (REGSAM view : kBothViews) older.push_back({HKEY_LOCAL_MACHINE, kCapability, L".kvo", REG_SZ, Sz(L"Korvane kvo File"), view});
+            if (c.extension) older.push_back({HKEY_CLASSES_ROOT, L".kvo", L"", REG_SZ, Sz(c.extension)});
+            if (c.cd) older.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"", REG_SZ, Sz(c.cd)});
+            Seed(older);
+            const bool playerHoldsIt = c.extension && ProgId(L"kvo") == c.extension;
+            EXPECT_EQ(ReportFindings("kvo").first.dump().find("stale-backup") == std::string::npos, playerHoldsIt);
+
+            if (run == Unregister) {
+                EXPECT_EQ(RunAndWait(Tool(), L"/Unregister " + ini_), 1u);
+            } else {
+                PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register " + ini_);
+                RegistrationScript script;  // .kvo is ticked already: the player holds it
+                script.audioCd = run == RegisterWithCd;
+                EXPECT_TRUE(DriveRegistration(tool.dwProcessId, script));
+                EXPECT_EQ(WaitExit(tool), 1u);
+            }
+            DWORD type = REG_NONE;
+            std::vector<BYTE> owner;
+            EXPECT_TRUE(GetRaw(HKEY_CLASSES_ROOT, L".kvo", nullptr, type, owner));
+            EXPECT_EQ(type, c.extensionOwner.type);
+            EXPECT_EQ(owner, c.extensionOwner.data);
+            EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvo", L"Before Korvane"), kMissing);
+            // "/Unregister" leaves the audio-CD handler as it is.
+            const std::wstring cdNow = c.cd ? c.cd : kMissing;
+            const std::wstring cd[] = {cdNow, ourCd, c.cdOwner}, cdBackup[] = {olderCd, c.cdOwner, kMissing};
+            EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), cd[run]);
+            EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane"), cdBackup[run]);
+            const auto after = ReportFindings("kvo");
+            EXPECT_EQ(after.first.dump().find("stale-backup"), std::string::npos) << after.first;
+            if (run != Unregister) EXPECT_TRUE(after.second.empty()) << after.second;
+        }
+    }
 }
 
 } // namespace

@@ -44,7 +44,7 @@ void RemoveAudioCdHandler()
     // Without a backup the player took over a command key that did not exist
     // before: there is no previous owner to give back, so the player's own
     // command goes and the key is left as it was found.
-    if (RestoreValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, L"") != 0 &&
+    if (RestoreValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, L"", NamesClient) != 0 &&
         CommandRunsClient(kAudioCdCommandKey))
         DeleteValue(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr);
     DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, kAudioCdCommandKey);
@@ -63,9 +63,8 @@ void WriteAudioCdHandler(const AssociationContext& c)
 {
     const std::wstring command = ClientCommand(c, L"%L");
     if (!CommandFits(command)) return;
-    RestoreValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, L"");
-    DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, kAudioCdCommandKey);
-    SaveValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr);
+    // The backup is in place before the command is replaced.
+    SaveValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, NamesClient);
     SetStringValue(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, command.c_str());
 }
 

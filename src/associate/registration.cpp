@@ -73,7 +73,10 @@ void Apply(Catalogue& catalogue)
 {
     WriteDefaultProgramsRecord();
     const FileTypeEntry audioCd(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
-    if (catalogue.audioCdWasOurs) catalogue.current.push_back(audioCd);
+    // A backup of ours left beside another program's command is the
+    // player's to tidy up too: removing the handler drops it.
+    if (catalogue.audioCdWasOurs || ValueExists(HKEY_CLASSES_ROOT, kAudioCdCommandKey, kBackupValueName))
+        catalogue.current.push_back(audioCd);
     if (associationContext.audioCdSelected) g_fileTypes.push_back(audioCd);
     const FileTypeEntry folder(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
     if (catalogue.folderWasOurs) catalogue.current.push_back(folder);

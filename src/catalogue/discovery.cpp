@@ -26,11 +26,16 @@ void AddOrOverwrite(FileTypeList& list, FileTypeEntry&& entry)
 
 } // namespace
 
+bool NamesClient(const std::wstring& command)
+{
+    return StrStrIW(command.c_str(), kClientExeName) != nullptr;
+}
+
 bool CommandRunsClient(const wchar_t* commandKey)
 {
     std::wstring command;
     QueryStringValue(HKEY_CLASSES_ROOT, commandKey, nullptr, command);
-    return StrStrIW(command.c_str(), kClientExeName) != nullptr;
+    return NamesClient(command);
 }
 
 bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description, std::wstring& iconPath,

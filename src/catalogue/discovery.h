@@ -22,8 +22,12 @@ bool IsTypeAssociated(FileTypeEntry& entry);
 bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description, std::wstring& iconPath,
                        int32_t& iconId);
 
+// True when a command names the client executable (any folder, any letter
+// case): the mark of the player's own commands.
+bool NamesClient(const std::wstring& command);
+
 // True when the default value of HKEY_CLASSES_ROOT\commandKey names the
-// client executable (any folder, any letter case).
+// client executable.
 bool CommandRunsClient(const wchar_t* commandKey);
 
 #endif

@@ -132,7 +132,9 @@ int RestoreExtensionKey(const std::wstring& extension)
 {
     if (!IsUsableExtension(extension)) return Refuse(L"to restore an unusable extension key");
     const std::wstring extensionKey = L"." + extension;
-    RestoreValueBackup(HKEY_CLASSES_ROOT, extensionKey.c_str(), nullptr, MakeProgId(extension).c_str());
+    const std::wstring progId = MakeProgId(extension);
+    auto isOurClass = [&](const std::wstring& owner) { return _wcsicmp(owner.c_str(), progId.c_str()) == 0; };
+    RestoreValueBackup(HKEY_CLASSES_ROOT, extensionKey.c_str(), nullptr, progId.c_str(), isOurClass);
     DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, extensionKey.c_str());
     return 0;
 }

@@ -65,7 +65,9 @@ int DeleteFileTypeClass(const std::wstring& extension);
 
 // Gives the extension key back its previous default value from the backup
 // (or deletes the default value when the backup names the player's own
-// class), then deletes the key if nothing is left in it. Always 0.
+// class) where the key still names the player's class or nothing; where
+// another program has taken the key since, it keeps it and the stale
+// backup goes. Then deletes the key if nothing is left in it. Always 0.
 int RestoreExtensionKey(const std::wstring& extension);
 
 #endif

@@ -204,38 +204,59 @@ bool ValueExists(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
     return OpenKey(root, subKey, Access(), key) && HasValue(key.get(), valueName);
 }
 
-int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
+ValueHolder HolderOf(HKEY key, const wchar_t* valueName, const OwnText& isOwn)
+{
+    RegistryValue value;
+    // A value too big to read is somebody's all the same.
+    if (!ReadRawValue(key, valueName, value)) return HasValue(key, valueName) ? ValueHolder::Other : ValueHolder::Nobody;
+    const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
+    if (value.type == REG_SZ && value.AsText().empty()) return ValueHolder::Nobody;
+    return text && isOwn(value.AsText()) ? ValueHolder::Own : ValueHolder::Other;
+}
+
+int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn)
 {
     RegKey key;
     if (!OpenKey(root, subKey, Access(), key)) return -1;
-    if (HasValue(key.get(), kBackupValueName)) return 0;
-    RegistryValue value;
-    if (ReadRawValue(key.get(), valueName, value)) {
-        RegSetValueExW(key.get(), kBackupValueName, 0, value.type, value.bytes.data(), value.size);
-    } else if (!HasValue(key.get(), valueName)) {
-        // Nothing there to save: remember "nothing" as the empty text.
-        const wchar_t empty[] = L"";
-        RegSetValueExW(key.get(), kBackupValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof(empty));
+    switch (HolderOf(key.get(), valueName, isOwn)) {
+    case ValueHolder::Other: {
+        RegistryValue value;
+        if (ReadRawValue(key.get(), valueName, value))
+            RegSetValueExW(key.get(), kBackupValueName, 0, value.type, value.bytes.data(), value.size);
+        break;
+    }
+    case ValueHolder::Nobody:
+        if (!HasValue(key.get(), kBackupValueName)) {
+            // Nothing there to save: remember "nothing" as the empty text.
+            const wchar_t empty[] = L"";
+            RegSetValueExW(key.get(), kBackupValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof(empty));
+        }
+        break;
+    case ValueHolder::Own: break;
     }
     return 0;
 }
 
-int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* ownData)
+int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* ownData,
+                       const OwnText& isOwn)
 {
     RegKey key;
     if (!OpenKey(root, subKey, Access(), key)) return -1;
     if (!HasValue(key.get(), kBackupValueName)) return -1;
     RegistryValue backup;
-    if (ReadRawValue(key.get(), kBackupValueName, backup)) {
-        if (_wcsicmp(backup.AsText().c_str(), ownData ? ownData : L"") == 0) {
-            RegDeleteValueW(key.get(), valueName);
-        } else {
-            RegSetValueExW(key.get(), valueName, 0, backup.type, backup.bytes.data(), backup.size);
-        }
-        RegDeleteValueW(key.get(), kBackupValueName);
+    // A backup that cannot be read stays where it is: losing it would lose
+    // the previous owner.
+    if (!ReadRawValue(key.get(), kBackupValueName, backup)) return 0;
+    if (HolderOf(key.get(), valueName, isOwn) == ValueHolder::Other) {
+        OutputDebugStringW(L"Korvane: another program holds the value now; its older backup was dropped\n");
+    } else if (_wcsicmp(backup.AsText().c_str(), ownData ? ownData : L"") == 0) {
+        RegDeleteValueW(key.get(), valueName);
+    } else {
+        RegSetValueExW(key.get(), valueName, 0, backup.type, backup.bytes.data(), backup.size);
     }
-    // A backup that could not be read stays where it is: losing it would
-    // lose the previous owner.
+    // Only once the owner is back in place: a run stopped before this line
+    // finds the backup again, and the owner then holds the value.
+    RegDeleteValueW(key.get(), kBackupValueName);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,17 +72,31 @@ bool KeyExists(HKEY root, const wchar_t* subKey);
 // True when the key holds valueName, of whatever type and size.
 bool ValueExists(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
 
-// Saves valueName's data and type under kBackupValueName unless a backup
-// exists already (the oldest state survives). A missing value is saved as
-// an empty REG_SZ, so that giving it back removes the value again.
-// -1 when the key cannot be opened.
-int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
+// Tells whether a value's text is the caller's own: the player's class on
+// an extension key, a command that runs the client.
+using OwnText = std::function<bool(const std::wstring& text)>;
 
-// Gives the backup back to valueName with its own type, or deletes
-// valueName when the backup equals ownData ignoring case; then deletes the
-// backup. -1 when the key cannot be opened or holds no backup (valueName is
-// then untouched).
-int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* ownData);
+// Who holds a value now. Nobody: it is missing, or an empty REG_SZ (how a
+// backup says that nothing was there). Own: its text passes the caller's
+// test. Other: anything else, data of any type included.
+enum class ValueHolder { Nobody, Own, Other };
+ValueHolder HolderOf(HKEY key, const wchar_t* valueName, const OwnText& isOwn);
+
+// Keeps in kBackupValueName the owner that valueName is to go back to
+// before the caller takes valueName over: another program's value replaces
+// any older backup (the newest owner is the one to give back); a missing
+// value is kept as the empty REG_SZ unless a backup exists; the caller's
+// own value is never saved. -1 when the key cannot be opened.
+int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn);
+
+// Gives the backup back where valueName is still the caller's or nobody's:
+// writes it with its own type, or deletes valueName when the backup equals
+// ownData ignoring case, and only then deletes the backup. Where another
+// program holds valueName now, that program keeps it and only the stale
+// backup goes. -1 when the key cannot be opened or holds no backup
+// (valueName is then untouched).
+int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* ownData,
+                       const OwnText& isOwn);
 
 // Deletes subKey with everything below it, deepest keys first. 0 when the
 // key was opened (also if something below it could not be deleted), -1
