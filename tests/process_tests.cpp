@@ -53,8 +53,13 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     RegistrationScript script;
     script.tick = {L"mp", L"wa"};
     script.audioCd = script.folder = true;
+    // Beyond the ANSI code page of either language: the settings file turns
+    // into UTF-16 to hold it.
+    script.description = L"Korvane MPEG サウンド 中文 Ελληνικά 😀";
     EXPECT_TRUE(DriveRegistration(tool.dwProcessId, script));
     ASSERT_EQ(WaitExit(tool), 1u);
+    EXPECT_EQ(IniString(ini, L"mp3", L"Description"), script.description);
+    EXPECT_EQ(std::ifstream(std::filesystem::path(ini)).get(), 0xFF) << "a byte-order mark";
 
     const std::wstring player = L"Software\\Ostrafen\\Korvane Player", client = L"\"" + InstallDir() + L"\\Tovrix.exe\" ";
     for (REGSAM view : kBothViews) {
@@ -73,7 +78,8 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     // runs once in English and once with a Japanese interface).
     const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
     const struct { std::wstring key; std::wstring value; } classes[] = {
-        {L"Korvane mp3 File", japanese ? L"Korvane MPEG Layer-3 サウンド" : L"Korvane MPEG Layer-3 Sound"},
+        {L"Korvane mp3 File", script.description},
+        {L"Korvane wav File", japanese ? L"Korvane WAVE サウンド" : L"Korvane WAVE Sound"},
         {L"Korvane mp3 File\\shell\\Open", japanese ? L"Korvane Player で開く(&O)" : L"&Open with Korvane Player"},
         {L"Folder\\shell\\KorvaneOpen", japanese ? L"Korvane Player で再生(&K)" : L"Play in &Korvane Player"},
         {L"Korvane wav File\\shell\\Open\\Command", client + L"\"/addopen\" \"%1\" \"/play\""},
@@ -110,6 +116,7 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
     Press(main, IDC_OK_AND_LEAVE);  // save and close
     EXPECT_EQ(WaitExit(tool), 2u);
     EXPECT_EQ(IniString(folder_.File(L"Korvane.ini"), L"Preference", L"ExecMethod"), L"3");
+    EXPECT_EQ(std::ifstream(std::filesystem::path(folder_.File(L"Korvane.ini"))).get(), '[') << "plain text stays in the code page";
 
     // Back to the main dialog and on again: the file types dialog returns;
     // cancelled there, nothing is stored.

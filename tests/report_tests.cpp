@@ -119,6 +119,11 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
          1, "registered", nullptr, "a backup left on a key that the player no longer holds"},
         {"stored, not registered", [&] { WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;kvr;\n"); },
          0, "registered", nullptr, "2 types: 1 registered, 1 not registered"},
+        {"a list of stored types far longer than 2,048 characters", [&] {
+             std::wstring list;
+             for (int i = 0; i < 400; ++i) list += L"kvt" + std::to_wstring(i) + L";";
+             WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=" + list + L"kvr;\n"); },
+         0, "registered", nullptr, "(401 stored file types)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -13,6 +13,7 @@
 #include "app/startup.h"
 #include "catalogue/discovery.h"
 #include "host/zeltrane.h"
+#include "registry/file_type_class.h"
 #include "registry/primitives.h"
 #include "resource.h"
 #include "support.h"
@@ -222,43 +223,72 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     }
 }
 
-TEST_F(Catalogue, StoreLoadsWithDefaultsAndSavesEverythingButPseudoTypes)
+std::vector<BYTE> FileBytes(const std::wstring& path)
+{
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType)
 {
     TempFolder folder;
     const std::wstring ini = folder.File(L"settings.ini");
-    WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=.wav;;mp3;bare;" + std::wstring(3000, L'e') +
-                           L";\r\n[wav]\r\nDescription=" + std::wstring(5000, L'd') +
-                           L"\r\nIconPath=C:\\w.ico\r\nIconId=0\r\n[mp3]\r\nIconId=-7\r\n[gone]\r\nDescription=Old\r\n");
+    const std::wstring sections = L"\r\n[wav]\r\nDescription=" + std::wstring(5000, L'd') +
+                                  L"\r\nIconPath=C:\\w.ico\r\nIconId=0\r\n[mp3]\r\nIconId=-7\r\n[gone]\r\nDescription=Old\r\n";
+    const struct { std::wstring list; std::vector<std::wstring> names; } lists[] = {
+        {L".wav;;mp3;bare;" + std::wstring(3000, L'e') + L";a\\b;.;", {L"wav", L"mp3", L"bare"}},
+        {L"wav;;mp3", {L"wav", L"mp3"}},    // written by hand: mp3 has a section of its own
+        {L"wav;mp3;fl", {L"wav", L"mp3"}},  // cut short: no ";" after fl and no section
+    };
+    for (const auto& l : lists) {
+        WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=" + l.list + sections);
+        FileTypeList list;
+        LoadStoredTypes(ini.c_str(), list);
+        EXPECT_EQ(Extensions(list), l.names) << testing::PrintToString(l.list.substr(0, 30));
+    }
     FileTypeList list;
     LoadStoredTypes(ini.c_str(), list);
-    ASSERT_EQ(list.size(), 4u);
-    EXPECT_EQ(Extensions(list)[2], L"bare");
-    EXPECT_EQ(list[3].extension.size(), 2047u - 15) << "the list is cut at 2,047 characters";
     EXPECT_EQ(list[0].description.size(), 1023u);
     EXPECT_EQ(list[0].iconPath, L"C:\\w.ico");
     EXPECT_EQ(list[1].iconId, -7);
+    WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=bare;\r\n");
+    LoadStoredTypes(ini.c_str(), list);
     EXPECT_EQ(list[2].iconPath, resourceModulePath);
     EXPECT_EQ(list[2].iconId, -101);
 
-    const FileTypeList saved{
-        {L"wav", L"Wave サウンド", L"C:\\Program Files\\K\\KorvaneRes.dll", -109, FT_ASSOCIATED},
+    // A file the player wrote in its code page keeps that form while only
+    // such text comes; the first text beyond it turns the file into UTF-16.
+    DeleteFileW(ini.c_str());
+    std::ofstream(std::filesystem::path(ini), std::ios::binary) << "[Other]\r\nKeep=caf\xE9\r\n";
+    FileTypeList saved{
+        {L"wav", L"Wave", L"C:\\Program Files\\K\\KorvaneRes.dll", -109, FT_ASSOCIATED},
         {L".abc", L"Dotted", L"C:\\a.ico", 0, 0u},
         {L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED}, {L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED},
         {L"semi;colon", L"", L"", 0, 0u}, {L"", L"", L"", 0, 0u},
     };
+    for (int i = 0; i < 300; ++i) saved.emplace_back(L"t" + std::to_wstring(i), L"", L"", 0, 0u);
+    for (wchar_t c : {L'x', L'y', L'z'}) saved.emplace_back(std::wstring(kMaxExtensionChars, c), L"", L"", 0, 0u);
     SaveStoredTypes(ini.c_str(), saved);
-    EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"wav;abc;");
+    EXPECT_EQ(FileBytes(ini)[0], '[') << "no byte-order mark for text of the code page";
+    saved[0].description = L"Korvane WAVE サウンド 中文 Ελληνικά 😀";
+    SaveStoredTypes(ini.c_str(), saved);
+    const std::vector<BYTE> bytes = FileBytes(ini);
+    EXPECT_EQ(std::vector<BYTE>(bytes.begin(), bytes.begin() + 6), (std::vector<BYTE>{0xFF, 0xFE, '[', 0, 'O', 0}))
+        << "turned into UTF-16, the lines in their order";
+    EXPECT_EQ(IniString(ini, L"Other", L"Keep"), L"café");
     EXPECT_EQ(IniString(ini, L"AudioCD", L"Description"), kMissing);
-    EXPECT_EQ(IniString(ini, L"gone", L"Description"), L"Old") << "old sections stay";
     FileTypeList back;
     LoadStoredTypes(ini.c_str(), back);
-    ASSERT_EQ(Extensions(back), (std::vector<std::wstring>{L"wav", L"abc"}));
-    EXPECT_EQ(back[0].description, L"Wave サウンド");
+    ASSERT_EQ(back.size(), 2u + 303u) << "the list is read back whole, far beyond 2,048 characters";
+    EXPECT_EQ(Extensions(back)[1], L"abc");
+    EXPECT_EQ(Extensions(back).back(), std::wstring(kMaxExtensionChars, L'z'));
+    EXPECT_EQ(back[0].description, saved[0].description);
     EXPECT_EQ(back[0].iconId, -109);
     EXPECT_EQ(back[0].flags, 0u);
 
     SaveStoredTypes(ini.c_str(), {saved[2], saved[3]});
     EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"");
+    EXPECT_EQ(IniString(ini, L"t0", L"IconId"), L"0") << "old sections stay";
 }
 
 } // namespace

@@ -3,6 +3,10 @@
 #ifndef KORVANE_APP_SETTINGS_H
 #define KORVANE_APP_SETTINGS_H
 
+#include <windows.h>
+
+#include <string>
+
 // True for "TRUE", "ENABLE" and "On" in any letter case, or a number that
 // reads as 1; everything else is false.
 bool ReadBoolSetting(const wchar_t* text);
@@ -13,6 +17,19 @@ void ReadSettings();
 
 // Writes the four "Association" keys and "ExecMethod" from associationContext.
 void SaveSettings();
+
+// The whole value of a key of a settings file, however long: read again
+// with a larger buffer while a read fills the buffer. complete is false
+// when even the largest buffer the program allows was filled: the text is
+// then cut short.
+std::wstring ReadWholeSetting(const wchar_t* path, const wchar_t* section, const wchar_t* key, bool& complete);
+
+// WritePrivateProfileStringW, except that a text the file's encoding cannot
+// hold first turns the file into UTF-16 with a byte-order mark, keeping
+// every section, key and value in it: a file without the mark is written in
+// the ANSI code page, and what that lacks would come back as "?". A file
+// that only ever receives text of its code page keeps its form.
+BOOL WriteSetting(const wchar_t* path, const wchar_t* section, const wchar_t* key, const wchar_t* value);
 
 // Replaces each built-in description by its localized string when that is
 // not empty.

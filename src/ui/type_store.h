@@ -5,11 +5,14 @@
 #include "catalogue/file_types.h"
 
 // Appends one entry (flags 0) per extension listed under
-// "RegisterdExtensions" "Extensions", in that order.
+// "RegisterdExtensions" "Extensions", in that order, the list read whole
+// however long it is. A name that cannot be registered, and a last name
+// cut short, are skipped.
 void LoadStoredTypes(const wchar_t* path, FileTypeList& list);
 
 // Writes every entry but the pseudo types: its section and the
-// "Extensions" list. Old sections are never deleted.
+// "Extensions" list. Old sections are never deleted. Text that the file's
+// code page cannot hold turns the file into UTF-16 first (WriteSetting).
 void SaveStoredTypes(const wchar_t* path, const FileTypeList& list);
 
 #endif

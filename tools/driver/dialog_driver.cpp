@@ -198,6 +198,14 @@ bool DriveRegistration(DWORD processId, const RegistrationScript& script)
         if (index >= 0 && !ItemChecked(list, index)) Key(list, VK_SPACE);
     }
     if (!script.tick.empty()) SelectByTyping(types, list, script.tick.front());
+    if (!script.description.empty()) {
+        Press(types, 1347);  // Edit... on the selected type
+        HWND edit = WaitForDialog(processId, kEditDialogMark);
+        if (!edit) return false;
+        SetText(edit, 1331, script.description);
+        Press(edit, IDOK);
+        if (!WaitGone(edit)) return false;
+    }
     Shoot(script, types, L"2-file-types");
     if (!script.screenshots.empty() && !TourEditDialogAndPicker(script, processId, types)) return false;
     Press(types, IDOK);

@@ -50,7 +50,8 @@ bool CaptureWindow(HWND window, const std::wstring& bmpPath);
 // A whole "/Register" run as a user goes through it: in the main dialog
 // the audio-CD and folder boxes as given, Next; in the file types dialog the
 // types whose extensions start with the given prefixes are ticked (by
-// type-ahead and the space bar), then Register. With a folder for
+// type-ahead and the space bar), and the first of them gets the description
+// given (typed into its edit dialog), then Register. With a folder for
 // screenshots it also opens the edit dialog and the icon picker of the first
 // ticked type and captures every dialog as <folder>\<name>.bmp; both are
 // then cancelled. Returns false when a dialog did not appear.
@@ -58,6 +59,7 @@ struct RegistrationScript {
     std::vector<std::wstring> tick;
     bool audioCd = false;
     bool folder = false;
+    std::wstring description;  // empty: the descriptions stay as they are
     std::wstring screenshots;
 };
 bool DriveRegistration(DWORD processId, const RegistrationScript& script);
