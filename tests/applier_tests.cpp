@@ -3,10 +3,13 @@
 // previous owner must come back byte for byte, and nothing else may change.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <map>
 #include <random>
 #include <set>
+#include <utility>
 
 #include "app/settings.h"
 #include "associate/applier.h"
@@ -44,6 +47,36 @@ protected:
     }
     ProcessStateGuard guard_;
     PreservedKeys keys_;
+};
+
+// The notices "associations changed" that the shell hands this thread, as
+// Explorer gets them to redraw icons and menus. One watch at a time.
+class ShellNotices {
+public:
+    ShellNotices()
+    {
+        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Count));
+        SHChangeNotifyEntry everything{nullptr, TRUE};
+        id_ = SHChangeNotifyRegister(window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED, kNotice, 1,
+                                     &everything);
+    }
+    ~ShellNotices()
+    {
+        SHChangeNotifyDeregister(id_);
+        DestroyWindow(window_);
+    }
+    int Taken() { return std::exchange(count_, 0); }  // since the last call
+
+private:
+    static constexpr UINT kNotice = WM_APP + 7;
+    static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == kNotice) ++count_;
+        return message == kNotice ? 0 : DefWindowProcW(window, message, wParam, lParam);
+    }
+    static inline int count_ = 0;
+    HWND window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ULONG id_ = 0;
 };
 
 // A registration run's registry work: what is the player's now is removed,
@@ -140,19 +173,24 @@ Round MakeRound(std::mt19937& random)
         }
         }
         const bool wanted = random() % 3 != 0;
+        // Ticked, but with an icon path no buffer holds: it is not written
+        // at all, as if it were not ticked.
+        const bool refused = wanted && random() % 8 == 0;
         // A class an earlier run left without its capability value, with a
         // verb that is switched off now and a DDE conversation: written
         // again, it keeps none of it.
         if (!round.takenOver.count(key) && random() % 4 == 0) {
             for (const std::wstring stale : {L"\\shell\\Stale\\command", L"\\shell\\Open\\ddeexec"}) {
                 round.before.push_back({HKEY_CLASSES_ROOT, ProgId(type) + stale, L"", REG_SZ, Sz(L"old.exe")});
-                if (!wanted) round.untouched.insert(ProgId(type) + stale);
+                if (!wanted || refused) round.untouched.insert(ProgId(type) + stale);
             }
         }
         if (wanted) {
             const bool ico = random() % 4 == 0;
-            round.wanted.emplace_back(type, std::wstring(L"Sound ") + type,
-                                      ico ? BesideTests(kLongNamedIcon) : std::wstring(resourceModulePath),
+            const std::wstring icon = refused ? L"C:\\" + std::wstring(1100, L'i') + L".dll"
+                                      : ico   ? BesideTests(kLongNamedIcon)
+                                              : std::wstring(resourceModulePath);
+            round.wanted.emplace_back(type, std::wstring(L"Sound ") + type, icon,
                                       ico ? 0 : -101 - static_cast<int>(random() % 10), FT_ASSOCIATED);
         }
     }
@@ -197,6 +235,10 @@ void ExpectRegistered(const Round& round)
             continue;
         }
         const std::wstring progId = ProgId(e.extension);
+        if (!FitsPathBuffer(e.iconPath.c_str())) {
+            EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, (L"." + e.extension).c_str()), kMissing);
+            continue;
+        }
         for (REGSAM view : kBothViews) {
             DWORD type = REG_NONE;
             std::vector<BYTE> bytes;
@@ -237,6 +279,7 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
     wchar_t text[32] = L"";
     const unsigned base = GetEnvironmentVariableW(L"KORVANE_SEED", text, 32) ? wcstoul(text, nullptr, 10) : 20261206u;
     const int rounds = GetEnvironmentVariableW(L"KORVANE_ROUNDS", text, 32) ? _wtoi(text) : 100;
+    ShellNotices shell;
     for (int r = 0; r < rounds && !HasFailure(); ++r) {
         const unsigned seed = base + static_cast<unsigned>(r);
         SCOPED_TRACE("seed " + std::to_string(seed) + ": KORVANE_SEED=" + std::to_string(seed) + " KORVANE_ROUNDS=1 repeats it");
@@ -256,7 +299,9 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
         ClearRound();
         Seed(round.before);
 
+        shell.Taken();
         Register(round.wanted);
+        EXPECT_EQ(shell.Taken(), 1) << "Explorer is told once";
         ExpectRegistered(round);
         for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {  // the client's name in the command marks it ours
             FileTypeEntry probe(pseudo.extension, L"", L"", 0, pseudo.flags & ~FT_ASSOCIATED);

@@ -99,6 +99,13 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         {"client gone", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell\\Open\\Command", nullptr,
                                        L"\"C:\\Gone\\Tovrix.exe\" \"%1\""); },
          1, "stale", "client-missing", "(client missing)"},
+        {"a folder where the client should be", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell\\Open\\Command",
+                                                               nullptr, L"\"C:\\windows\" \"%1\""); },
+         1, "stale", "client-missing", "(client missing)"},
+        {"capability values of another type", [] {
+             for (REGSAM view : kBothViews)
+                 Seed({{HKEY_LOCAL_MACHINE, kCapability, L".kvr", REG_EXPAND_SZ, Sz(L"Korvane kvr File"), view}}); },
+         1, "stale", "capability-names-another-class", "the capability value names another class"},
         {"user chose another program", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Other.App"); },
          0, "chosen-for-other", nullptr, "1 types: 1 chosen by the user for another program"},
         {"settings file missing", [] {}, 0, "registered", nullptr, "(not found)"},

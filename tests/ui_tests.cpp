@@ -162,6 +162,9 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         Answer(IDOK, kEditDialogMark);
         Sleep(100);
         EXPECT_FALSE(ItemChecked(list, 0)) << "an edit keeps the tick as the user left it";
+        wchar_t shown[16] = L"";
+        ListView_GetItemText(list, 0, 1, shown, 16);
+        EXPECT_STREQ(shown, L"Edited");
         EXPECT_EQ(SelectedItem(list), 0);
         EXPECT_EQ(FocusOf(types), list) << "back on the edited type";
         Press(types, IDC_TYPE_ADD);  // add, then cancel the edit dialog: nothing changes
@@ -279,6 +282,13 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
     const std::wstring testdata = BesideTests(L"testdata");
     CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), (testdata + L"\\fixture-copy.dll").c_str(), FALSE);
     SetCurrentDirectoryW(folder_.path().c_str());
+    // The bitmap behind the picker's image list, gone once the list is.
+    HBITMAP pictures = nullptr;
+    auto PicturesOf = [](HWND list) {
+        IMAGEINFO info{};
+        ImageList_GetImageInfo(ListView_GetImageList(list, LVSIL_NORMAL), 0, &info);
+        return info.hbmImage;
+    };
     // Browses from the picker to the file typed into the open-file dialog.
     auto browse = [](HWND picker, const std::wstring& typed, const std::function<void(HWND)>& look) {
         Press(picker, IDC_PICKER_BROWSE);
@@ -302,16 +312,20 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
         });
         EXPECT_EQ(Text(picker, IDC_PICKER_PATH), BesideTests(kLongNamedIcon));
         EXPECT_EQ(ItemCount(list), 1);
+        pictures = PicturesOf(list);
         Press(picker, IDCANCEL);
     }), L"kept " + std::wstring(resourceModulePath) + L",-109") << "cancel after browsing changes nothing";
+    EXPECT_EQ(GetObjectType(pictures), 0u) << "the pictures go with the dialog";
 
     // The next browse opens where the last one chose: a bare name is found there.
     EXPECT_EQ(Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
         browse(picker, L"fixture-copy.dll", [](HWND) {});
         EXPECT_EQ(ItemCount(list), 2);
         EXPECT_EQ(SelectedItem(list), 0) << "no group 1: the first icon";
+        pictures = PicturesOf(list);
         Press(picker, IDOK);
     }), L"changed " + testdata + L"\\fixture-copy.dll,-3");
+    EXPECT_EQ(GetObjectType(pictures), 0u);
     DeleteFileW((testdata + L"\\fixture-copy.dll").c_str());
     wchar_t current[kPathChars];
     GetCurrentDirectoryW(kPathChars, current);
