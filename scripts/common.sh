@@ -6,7 +6,10 @@ KORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${KORVANE_BUILD_DIR:-$KORVANE_ROOT/build}
 export WINEPREFIX=$BUILD_DIR/wineprefix
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono/Gecko prompts in a headless prefix
+# No Mono/Gecko prompts in a headless prefix, and no winemenubuilder: Wine
+# starts it on every change of file associations to mirror them into the
+# Linux desktop, and a copy still running holds CTest's output pipes.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # What building and testing needs, and any further packages named.
 korvane_packages() {

@@ -22,6 +22,12 @@ const std::wstring kUserChoice = std::wstring(kFileExts) + L"\\.kvr";
 
 std::wstring Report() { return InstallDir() + L"\\KorvaneAssocCheck.exe"; }
 
+// The keys the report reads. (Wine's own processes write elsewhere below
+// HKCU\Software now and then, so the whole of it is not watched.)
+const std::vector<std::pair<HKEY, std::wstring>> kReportedKeys = {
+    {HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\Classes"},
+    {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"}, {HKEY_CURRENT_USER, kFileExts}};
+
 class AssociationReportRun : public testing::Test {
 protected:
     void SetUp() override
@@ -45,25 +51,6 @@ protected:
         FileTypeEntry kvr(L"kvr", L"Korvane kvr sound", resourceModulePath, -107, FT_ASSOCIATED);
         ApplyAssociations({}, {kvr}, &associationContext);
     }
-    // Any change below the keys the report reads, by any process, even a
-    // value written again with the same data, signals it: more than
-    // comparing snapshots would see. (Wine's own processes write elsewhere
-    // below HKCU\Software now and then, so the whole of it is not watched.)
-    struct ChangeWatch {
-        std::vector<std::unique_ptr<TestKey>> keys;
-        HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        ChangeWatch()
-        {
-            for (auto [root, key] : {std::pair{HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\Classes"},
-                                     {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"}, {HKEY_CURRENT_USER, kFileExts}})
-                for (REGSAM view : kBothViews) {
-                    keys.push_back(std::make_unique<TestKey>(root, key, KEY_NOTIFY | view, true));
-                    RegNotifyChangeKeyValue(keys.back()->handle, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
-                }
-        }
-        ~ChangeWatch() { keys.clear(); CloseHandle(event); }
-        bool Changed() const { return WaitForSingleObject(event, 200) == WAIT_OBJECT_0; }
-    };
     ProcessStateGuard guard_;
     PreservedKeys keys_;
     TempFolder folder_;
@@ -73,7 +60,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
 {
     const std::wstring settings = folder_.File(L"Korvane.ini");
     {
-        ChangeWatch watch;  // the watch itself sees another process write
+        ChangeWatch watch(kReportedKeys);  // the watch itself sees another process write
         EXPECT_EQ(RunAndWait(InstallDir() + L"\\KorvaneAssoc.exe", L"/Unregister"), 1u);
         EXPECT_TRUE(watch.Changed());
         RegisterCleanly();
@@ -144,7 +131,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
 
         std::string text, json, errors;
         {
-            ChangeWatch watch;
+            ChangeWatch watch(kReportedKeys);
             EXPECT_EQ(RunCapturing(Report(), L"\"" + settings + L"\"", text, errors), c.exitCode);
             EXPECT_EQ(RunCapturing(Report(), L"/JSON \"" + settings + L"\"", json, errors), c.exitCode);
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";

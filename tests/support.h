@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -228,6 +230,24 @@ inline std::wstring Snapshot(HKEY root, const std::wstring& key, REGSAM view = 0
     for (const auto& sub : SubKeys(root, key, view)) out += Snapshot(root, key + L"\\" + sub, view);
     return out;
 }
+
+// Any change below the keys given, in both views, by any process, even a
+// value written again with the same data, signals it: more than comparing
+// snapshots would see.
+struct ChangeWatch {
+    std::vector<std::unique_ptr<TestKey>> keys;
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    explicit ChangeWatch(const std::vector<std::pair<HKEY, std::wstring>>& watched)
+    {
+        for (const auto& [root, key] : watched)
+            for (REGSAM view : kBothViews) {
+                keys.push_back(std::make_unique<TestKey>(root, key, KEY_NOTIFY | view, true));
+                RegNotifyChangeKeyValue(keys.back()->handle, TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET, event, TRUE);
+            }
+    }
+    ~ChangeWatch() { keys.clear(); CloseHandle(event); }
+    bool Changed(DWORD waitMs = 200) const { return WaitForSingleObject(event, waitMs) == WAIT_OBJECT_0; }
+};
 
 // Puts settingsPath, the context, the view flag and g_fileTypes back after
 // a test.

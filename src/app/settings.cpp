@@ -91,6 +91,7 @@ bool WriteNewFile(const std::wstring& path, const std::vector<BYTE>& bytes, DWOR
 // there yet is made with the mark alone.
 bool TurnIntoUtf16(const wchar_t* path)
 {
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, path);  // what the system still caches, onto the disk
     std::vector<BYTE> bytes;
     if (!ReadFileBytes(path, bytes)) {
         return GetLastError() == ERROR_FILE_NOT_FOUND &&

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
+#include "app/context.h"
 #include "associate/verbs.h"
 #include "catalogue/discovery.h"
 #include "host/zeltrane.h"
@@ -39,6 +42,46 @@ std::wstring ClientCommand(const AssociationContext& c, const wchar_t* placehold
     return L"\"" + std::wstring(c.clientExePath) + L"\" \"/open\" \"" + placeholder + L"\" \"/play\"";
 }
 
+// The registration a run is changing, named in the player's own key
+// (".<ext>", "AudioCD" or "Folder") while the change is under way. A run
+// knows a registration of the player's by two marks (a type by its
+// capability value and its class, the folder verb by its command and its
+// key), and no change sets or takes away both at once: a run stopped in
+// between leaves this name, by which the next run that applies anything
+// takes away what is left of a registration it no longer finds.
+const wchar_t kUnfinishedValue[] = L"Unfinished";
+const wchar_t kAudioCdName[] = L"AudioCD";
+const wchar_t kFolderName[] = L"Folder";
+
+std::wstring NameOf(const FileTypeEntry& entry)
+{
+    return entry.IsPseudoType() ? (entry.flags & FT_AUDIOCD ? kAudioCdName : kFolderName) : L"." + entry.extension;
+}
+
+// The entry a name stands for; false for a name that stands for none
+// (damaged data).
+bool EntryNamed(const std::wstring& name, FileTypeEntry& entry)
+{
+    if (name == kAudioCdName) {
+        entry = FileTypeEntry(name, L"", L"", 0, FT_AUDIOCD);
+    } else if (name == kFolderName) {
+        entry = FileTypeEntry(name, L"", L"", 0, FT_FOLDER);
+    } else if (name.size() > 1 && name[0] == L'.' && IsUsableExtension(name.substr(1))) {
+        entry = FileTypeEntry(name.substr(1));
+    } else {
+        return false;
+    }
+    return true;
+}
+
+template <typename Change>
+void KeepNameWhile(const FileTypeEntry& entry, Change change)
+{
+    SetStringValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, NameOf(entry).c_str());
+    change();
+    DeleteValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue);
+}
+
 void RemoveAudioCdHandler()
 {
     // Without a backup the player took over a command key that did not exist
@@ -50,6 +93,19 @@ void RemoveAudioCdHandler()
     DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, kAudioCdCommandKey);
 }
 
+// In the order that keeps the type found by the next run until only its
+// last mark is left: the extension key given back, the capability value in
+// the view discovery does not read, the class, and the value discovery
+// reads last.
+void RemoveFileType(const std::wstring& extension)
+{
+    const std::wstring valueName = L"." + extension;
+    RestoreExtensionKey(extension);
+    if (registryViewFlag) DeleteValue(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str(), KEY_WOW64_32KEY);
+    DeleteFileTypeClass(extension);
+    DeleteValue(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str());
+}
+
 // The commands are made in buffers of 1024 characters; a client path too
 // long for them is refused before anything is touched.
 bool CommandFits(const std::wstring& command)
@@ -59,82 +115,126 @@ bool CommandFits(const std::wstring& command)
     return false;
 }
 
-void WriteAudioCdHandler(const AssociationContext& c)
+// All or nothing: what does not fit its buffers is not written at all, so
+// that a capability value never names a class that could not be written.
+bool CanWrite(const FileTypeEntry& entry, const AssociationContext& c)
 {
-    const std::wstring command = ClientCommand(c, L"%L");
-    if (!CommandFits(command)) return;
-    // The backup is in place before the command is replaced.
-    SaveValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, NamesClient);
-    SetStringValue(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, command.c_str());
+    if (entry.flags & FT_AUDIOCD) return CommandFits(ClientCommand(c, L"%L"));
+    if (entry.flags & FT_FOLDER) return CommandFits(ClientCommand(c, L"%1"));
+    for (const Verb& verb : VerbsToWrite(c)) {
+        if (!FileTypeClassFits(verb.key, verb.tail, entry.extension, entry.iconId, entry.iconPath)) {
+            OutputDebugStringW(L"Korvane: refused to register a type that does not fit its class\n");
+            return false;
+        }
+    }
+    return true;
 }
 
+void WriteAudioCdHandler(const AssociationContext& c)
+{
+    // The backup is in place before the command is replaced.
+    SaveValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, NamesClient);
+    SetStringValue(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, ClientCommand(c, L"%L").c_str());
+}
+
+// Written over what is there, the command in place throughout, and then
+// whatever else the key holds goes.
 void WriteFolderVerb(const AssociationContext& c)
 {
-    const std::wstring command = ClientCommand(c, L"%1");
-    if (!CommandFits(command)) return;
-    DeleteKeyTree(HKEY_CLASSES_ROOT, kFolderVerbKey);
     wchar_t displayName[kFolderVerbNameChars];
     HostLoadString(c.resourceModule, IDS_VERB_FOLDER, displayName, kFolderVerbNameChars);
     SetStringValue(HKEY_CLASSES_ROOT, kFolderVerbKey, nullptr, displayName);
-    SetStringValue(HKEY_CLASSES_ROOT, kFolderCommandKey, nullptr, command.c_str());
+    SetStringValue(HKEY_CLASSES_ROOT, kFolderCommandKey, nullptr, ClientCommand(c, L"%1").c_str());
+    DeleteAllBut(HKEY_CLASSES_ROOT, kFolderVerbKey, L"command");
+    DeleteAllBut(HKEY_CLASSES_ROOT, kFolderCommandKey, nullptr);
 }
 
+// The class complete first, then the capability values, the one that
+// discovery reads first: until then no run takes the type for the
+// player's.
 void WriteFileType(const FileTypeEntry& entry, const AssociationContext& c)
 {
-    // All or nothing: a capability value must never name a class that
-    // could not be written.
-    const std::vector<Verb> verbs = VerbsToWrite(c);
-    for (const Verb& verb : verbs) {
-        if (!FileTypeClassFits(verb.key, verb.tail, entry.extension, entry.iconId, entry.iconPath)) {
-            OutputDebugStringW(L"Korvane: refused to register a type that does not fit its class\n");
-            return;
-        }
-    }
-    const std::wstring progId = MakeProgId(entry.extension);
-    const std::wstring valueName = L"." + entry.extension;
-    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str(), progId.c_str());
-    // Rebuilt from nothing, so that verbs switched off since the last run go.
-    DeleteFileTypeClass(entry.extension);
     RestoreExtensionKey(entry.extension);
-    for (const Verb& verb : verbs) {
+    PrepareFileTypeClass(entry.description.c_str(), entry.extension, entry.iconId, entry.iconPath);
+    for (const Verb& verb : VerbsToWrite(c)) {
         WriteFileTypeClass(verb.key, verb.tail, verb.displayName, entry.description.c_str(), entry.extension,
                            entry.iconId, entry.iconPath);
     }
+    const std::wstring valueName = L"." + entry.extension;
+    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str(),
+                           MakeProgId(entry.extension).c_str());
+}
+
+void Write(const FileTypeEntry& entry, const AssociationContext& c)
+{
+    if (!CanWrite(entry, c)) return;
+    if (entry.flags & FT_AUDIOCD) {
+        // Stopped half way, it is left either as it was or with the backup
+        // in place and the command not yet replaced: either way the same
+        // run, made again, ends as one whole run ends.
+        WriteAudioCdHandler(c);
+    } else if (entry.flags & FT_FOLDER) {
+        KeepNameWhile(entry, [&] { WriteFolderVerb(c); });
+    } else {
+        KeepNameWhile(entry, [&] { WriteFileType(entry, c); });
+    }
+}
+
+bool SameRegistration(const FileTypeEntry& a, const FileTypeEntry& b)
+{
+    const uint32_t pseudo = FT_AUDIOCD | FT_FOLDER;
+    if ((a.flags & pseudo) || (b.flags & pseudo)) return (a.flags & pseudo) == (b.flags & pseudo);
+    return _wcsicmp(a.extension.c_str(), b.extension.c_str()) == 0;
+}
+
+// A registration that is written again is written over, never removed
+// first: a run stopped in between would lose what the user kept.
+bool WrittenAgain(const FileTypeEntry& entry, const FileTypeList& writeList, const AssociationContext& c)
+{
+    return std::any_of(writeList.begin(), writeList.end(), [&](const FileTypeEntry& w) {
+        return (w.flags & FT_ASSOCIATED) && SameRegistration(w, entry) && CanWrite(w, c);
+    });
+}
+
+// The change an earlier run was stopped in: a registration still found as
+// the player's is handled by this run like any other; one found no more
+// loses what is left of it now (and is written again if the run writes it).
+void FinishUnfinishedChange()
+{
+    if (!ValueExists(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue)) return;
+    std::wstring name;
+    QueryStringValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, name);
+    FileTypeEntry entry;
+    if (EntryNamed(name, entry) && !IsTypeAssociated(entry)) RemoveAssociation(entry);
+    DeleteValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue);
 }
 
 } // namespace
 
 void RemoveAssociation(const FileTypeEntry& entry)
 {
-    if (entry.flags & FT_AUDIOCD) {
-        RemoveAudioCdHandler();
-    } else if (entry.flags & FT_FOLDER) {
-        DeleteKeyTree(HKEY_CLASSES_ROOT, kFolderVerbKey);
-    } else {
-        if (!IsUsableExtension(entry.extension)) {
-            OutputDebugStringW(L"Korvane: refused to remove an unusable extension\n");
-            return;
-        }
-        const std::wstring valueName = L"." + entry.extension;
-        DeleteValueAllViews(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str());
-        DeleteFileTypeClass(entry.extension);
-        RestoreExtensionKey(entry.extension);
+    if (!entry.IsPseudoType() && !IsUsableExtension(entry.extension)) {
+        OutputDebugStringW(L"Korvane: refused to remove an unusable extension\n");
+        return;
     }
+    KeepNameWhile(entry, [&] {
+        if (entry.flags & FT_AUDIOCD) {
+            RemoveAudioCdHandler();
+        } else if (entry.flags & FT_FOLDER) {
+            DeleteKeyTree(HKEY_CLASSES_ROOT, kFolderVerbKey);
+        } else {
+            RemoveFileType(entry.extension);
+        }
+    });
 }
 
 void ApplyAssociations(const FileTypeList& removeList, const FileTypeList& writeList,
                        const AssociationContext* context)
 {
-    for (const FileTypeEntry& entry : removeList) RemoveAssociation(entry);
-    for (const FileTypeEntry& entry : writeList) {
-        if (!(entry.flags & FT_ASSOCIATED)) continue;
-        if (entry.flags & FT_AUDIOCD) {
-            WriteAudioCdHandler(*context);
-        } else if (entry.flags & FT_FOLDER) {
-            WriteFolderVerb(*context);
-        } else {
-            WriteFileType(entry, *context);
-        }
-    }
+    FinishUnfinishedChange();
+    for (const FileTypeEntry& entry : removeList)
+        if (!WrittenAgain(entry, writeList, *context)) RemoveAssociation(entry);
+    for (const FileTypeEntry& entry : writeList)
+        if (entry.flags & FT_ASSOCIATED) Write(entry, *context);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }

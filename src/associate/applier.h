@@ -6,12 +6,16 @@
 #include "app/context.h"
 #include "catalogue/file_types.h"
 
-// Removes every entry of removeList, then writes every entry of writeList
-// that carries FT_ASSOCIATED, then tells the shell.
+// First finishes a change that an earlier run was stopped in. Then removes
+// every entry of removeList that writeList does not write again (those are
+// written over, never removed first), writes every entry of writeList that
+// carries FT_ASSOCIATED, and tells the shell. Every step leaves a state from
+// which the same call, made again, ends where one whole call ends.
 void ApplyAssociations(const FileTypeList& removeList, const FileTypeList& writeList,
                        const AssociationContext* context);
 
-// Takes away every registration the player holds for one entry.
+// Takes away every registration the player holds for one entry; its name
+// stays in the player's key while the removal is under way.
 void RemoveAssociation(const FileTypeEntry& entry);
 
 #endif

@@ -71,6 +71,9 @@ INT_PTR RunDialogs()
 
 void Apply(Catalogue& catalogue)
 {
+    // The user's types are kept first: a run stopped while it writes the
+    // registry leaves them stored for the next one.
+    SaveStoredTypes(settingsPath, g_fileTypes);
     WriteDefaultProgramsRecord();
     const FileTypeEntry audioCd(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
     // A backup of ours left beside another program's command is the
@@ -83,7 +86,6 @@ void Apply(Catalogue& catalogue)
     if (associationContext.folderSelected) g_fileTypes.push_back(folder);
 
     ApplyAssociations(catalogue.current, g_fileTypes, &associationContext);
-    SaveStoredTypes(settingsPath, g_fileTypes);
     g_fileTypes.clear();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }

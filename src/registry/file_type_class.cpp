@@ -121,6 +121,21 @@ int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const
     return 0;
 }
 
+int PrepareFileTypeClass(const wchar_t* description, const std::wstring& extension, int iconId,
+                         const std::wstring& iconPath)
+{
+    if (!IsRegistrableExtension(extension)) return Refuse(L"a file type class for an extension that cannot be registered");
+    const std::wstring progId = MakeProgId(extension);
+    const std::wstring iconKey = progId + L"\\DefaultIcon";
+    const std::wstring icon = DefaultIconText(iconPath, iconId);
+    if (!FitsPathBuffer(icon.c_str())) return Refuse(L"a file type class whose icon is too long");
+    SetStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, description);
+    SetStringValue(HKEY_CLASSES_ROOT, iconKey.c_str(), nullptr, icon.c_str());
+    DeleteAllBut(HKEY_CLASSES_ROOT, progId.c_str(), L"DefaultIcon");
+    DeleteAllBut(HKEY_CLASSES_ROOT, iconKey.c_str(), nullptr);
+    return 0;
+}
+
 int DeleteFileTypeClass(const std::wstring& extension)
 {
     if (!IsUsableExtension(extension)) return Refuse(L"to delete the class of an unusable extension");

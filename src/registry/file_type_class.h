@@ -59,6 +59,14 @@ int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const
                        const wchar_t* description, const std::wstring& extension, int iconId,
                        const std::wstring& iconPath);
 
+// Readies the class for its verbs to be written afresh while it stays a
+// class of the player's: the key is kept, its description and DefaultIcon
+// are written in place first, and then everything else in it goes (verbs
+// switched off since, what older versions left). Refused like
+// WriteFileTypeClass. Always 0.
+int PrepareFileTypeClass(const wchar_t* description, const std::wstring& extension, int iconId,
+                         const std::wstring& iconPath);
+
 // Deletes the class with everything below it; a missing class is no
 // failure. Always 0.
 int DeleteFileTypeClass(const std::wstring& extension);

@@ -15,6 +15,7 @@ constexpr DWORD kAllViews64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;  // 0x000F013F
 constexpr DWORD kAllViews32 = KEY_ALL_ACCESS | KEY_WOW64_32KEY;  // 0x000F023F
 constexpr DWORD kNameChars = 1024;
 constexpr DWORD kValueNameChars = 256;  // a longer name ends a walk over the values
+constexpr DWORD kLongestValueName = 16383;  // the registry's own limit
 
 DWORD Access() { return RegistryAccess(); }
 
@@ -173,10 +174,30 @@ int DeleteValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueNa
     return 0;
 }
 
-int DeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
+int DeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, REGSAM view)
 {
-    DeleteValueInView(root, subKey, Access(), valueName);
+    DeleteValueInView(root, subKey, ViewAccess(view), valueName);
     return 0;
+}
+
+void DeleteAllBut(HKEY root, const wchar_t* subKey, const wchar_t* keptSubKey)
+{
+    RegKey key;
+    if (!OpenKey(root, subKey, Access(), key)) return;
+    // Always the first name still there; one that will not go is passed by.
+    std::vector<wchar_t> name(kLongestValueName + 1);
+    for (DWORD index = 0;;) {
+        DWORD length = static_cast<DWORD>(name.size());
+        if (RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        if (length == 0 || RegDeleteValueW(key.get(), name.data()) != ERROR_SUCCESS) ++index;  // the default value stays
+    }
+    for (DWORD index = 0;;) {
+        wchar_t subName[kNameChars];
+        DWORD length = kNameChars;
+        if (RegEnumKeyExW(key.get(), index, subName, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        const bool kept = keptSubKey && _wcsicmp(subName, keptSubKey) == 0;
+        if (kept || DeleteKeyTree(key.get(), subName) != 0 || KeyExists(key.get(), subName)) ++index;
+    }
 }
 
 bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text)

@@ -58,9 +58,14 @@ int SetStringValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valu
 // Always 0.
 int DeleteValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
 
-// Deletes one value in the current view; a missing key or value is no
-// error. Always 0.
-int DeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
+// Deletes one value in the given view (0: the view of the other
+// primitives); a missing key or value is no error. Always 0.
+int DeleteValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, REGSAM view = 0);
+
+// Empties a key but for its default value and one sub-key (keptSubKey, in
+// any letter case; null keeps none): every named value and every other
+// sub-key with everything below it goes. A missing key is no error.
+void DeleteAllBut(HKEY root, const wchar_t* subKey, const wchar_t* keptSubKey);
 
 // True when a REG_SZ value was read: text then holds it up to its first NUL
 // (or its end). On false text is left as it was.

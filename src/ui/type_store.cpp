@@ -65,7 +65,9 @@ void LoadStoredTypes(const wchar_t* path, FileTypeList& list)
     }
 }
 
-void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
+namespace {
+
+void WriteStoredTypes(const wchar_t* path, const FileTypeList& list)
 {
     std::wstring extensions;
     for (const FileTypeEntry& entry : list) {
@@ -86,4 +88,21 @@ void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
         WriteSetting(path, name, L"IconId", iconId);
     }
     WriteSetting(path, kListSection, kListKey, extensions.c_str());
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, path);  // out of any cache, onto the disk
+}
+
+} // namespace
+
+void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
+{
+    // Written into a copy that then takes the file's place (ReplaceFileW
+    // keeps its security and attributes): a run stopped half way leaves the
+    // old file whole. A file that is not there yet has nothing to lose.
+    const std::wstring copy = std::wstring(path) + L".new";
+    if (CopyFileW(path, copy.c_str(), FALSE)) {
+        WriteStoredTypes(copy.c_str(), list);
+        if (ReplaceFileW(path, copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) return;
+        DeleteFileW(copy.c_str());
+    }
+    WriteStoredTypes(path, list);
 }
