@@ -13,6 +13,7 @@
 
 #include "app/settings.h"
 #include "associate/applier.h"
+#include "associate/registration.h"
 #include "associate/verbs.h"
 #include "catalogue/discovery.h"
 #include "registry/primitives.h"
@@ -79,16 +80,13 @@ private:
     ULONG id_ = 0;
 };
 
-// A registration run's registry work: what is the player's now is removed,
-// then what the user wants is written.
+// A registration run's registry work: what the user wants is written, and
+// what is the player's now and not wanted is removed.
 void Register(const FileTypeList& wanted)
 {
     FileTypeList current;
     DiscoverAssociatedTypes(current);
-    for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {
-        FileTypeEntry probe(pseudo.extension, L"", L"", 0, pseudo.flags & ~FT_ASSOCIATED);
-        if (IsTypeAssociated(probe)) current.push_back(pseudo);
-    }
+    AddCurrentHandlers(current);
     ApplyAssociations(current, wanted, &associationContext);
 }
 
@@ -194,8 +192,17 @@ Round MakeRound(std::mt19937& random)
                                       ico ? 0 : -101 - static_cast<int>(random() % 10), FT_ASSOCIATED);
         }
     }
-    switch (random() % 3) {
+    const RegValue olderBackup{HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane", REG_SZ, Sz(L"older.exe \"%L\"")};
+    switch (random() % 5) {
     case 0: break;
+    case 3:  // an older player's backup, and another program's command since: that one stays
+        round.before.push_back(olderBackup);
+        round.before.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"", REG_EXPAND_SZ, Sz(L"newer.exe \"%L\"")});
+        break;
+    case 4:  // an older player's backup and no command: the backup's comes back
+        round.before.push_back(olderBackup);
+        round.givenBack.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"", REG_SZ, olderBackup.data});
+        break;
     case 1: {
         // An empty text is how a backup says "no command was there", so an
         // empty command of another program would come back as none.
@@ -289,7 +296,7 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
         // keys an older player held go to the owners in their backups.
         std::vector<RegValue> expected;
         for (const RegValue& v : round.before)
-            if (v.root == HKEY_CLASSES_ROOT && !round.takenOver.count(v.key) &&
+            if (v.root == HKEY_CLASSES_ROOT && !round.takenOver.count(v.key) && v.name != L"Before Korvane" &&
                 (v.key.rfind(L"Korvane ", 0) != 0 || round.untouched.count(v.key)))
                 expected.push_back(v);
         expected.insert(expected.end(), round.givenBack.begin(), round.givenBack.end());

@@ -20,7 +20,7 @@ protected:
     void SetUp() override
     {
         ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
-        keys_.AddPlayersKeys({L"mp3", L"wav", L"kvo"});
+        keys_.AddPlayersKeys({L"mp3", L"wav"});
     }
     // Starts "/Register" and waits for its main dialog.
     HWND Start(PROCESS_INFORMATION& tool)
@@ -137,88 +137,17 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
     EXPECT_EQ(PlayersState(), before);
 }
 
-// What the installed report finds of one type, and of the audio-CD handler.
-std::pair<nlohmann::json, nlohmann::json> ReportFindings(const char* extension)
-{
-    std::string json, errors;
-    RunCapturing(InstallDir() + L"\\KorvaneAssocCheck.exe", L"/json", json, errors);
-    const nlohmann::json report = nlohmann::json::parse(json, nullptr, false);
-    nlohmann::json type = nlohmann::json::array();
-    for (const auto& t : report["types"])
-        if (t["extension"] == extension) type = t["findings"];
-    return {type, report["audioCd"]["findings"]};
-}
-
-// An older player took .kvo and the audio-CD command and kept their owners
-// in backups. Who holds them today decides what a run gives back: where the
-// player or nobody holds the value, its backup; where another program took
-// it since, that program keeps it and the older backup goes.
-TEST_F(InstalledTool, BackupsComeBackOnlyWhereNoOtherProgramTookTheValueSince)
-{
-    const std::wstring ourCd = L"\"" + InstallDir() + L"\\Tovrix.exe\" \"/open\" \"%L\" \"/play\"";
-    const std::wstring olderCd = L"older.exe \"%L\"", newerCd = L"newer.exe \"%L\"";
-    const RegValue olderOwner{HKEY_CLASSES_ROOT, L".kvo", L"", REG_EXPAND_SZ, Sz(L"%Older%.kvo")};
-    const struct {
-        const char* holder;
-        const wchar_t* extension;  // the key's default value now; null: none
-        const wchar_t* cd;         // the audio-CD command now; null: none
-        RegValue extensionOwner;   // what .kvo ends with
-        std::wstring cdOwner;      // the command that goes back, or is kept aside, for the audio CD
-    } cases[] = {
-        {"the player", L"Korvane kvo File", ourCd.c_str(), olderOwner, olderCd},
-        {"another program", L"VLC.kvo", newerCd.c_str(), {HKEY_CLASSES_ROOT, L".kvo", L"", REG_SZ, Sz(L"VLC.kvo")}, newerCd},
-        {"nobody", nullptr, nullptr, olderOwner, olderCd},
-    };
-    enum Run { Unregister, RegisterWithCd, RegisterWithoutCd };
-    for (const auto& c : cases) {
-        for (Run run : {Unregister, RegisterWithCd, RegisterWithoutCd}) {
-            SCOPED_TRACE(std::string(c.holder) + " holds them, run " + std::to_string(run));
-            PreservedKeys scratch;
-            scratch.AddPlayersKeys({L"kvo"});
-            std::vector<RegValue> older = {
-                {HKEY_CLASSES_ROOT, L"Korvane kvo File\\shell\\open\\command", L"", REG_SZ, Sz(L"old.exe \"%1\"")},
-                {HKEY_CLASSES_ROOT, L".kvo", L"Before Korvane", olderOwner.type, olderOwner.data},
-                {HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane", REG_SZ, Sz(olderCd)},
-            };
-            for (REGSAM view : kBothViews) older.push_back({HKEY_LOCAL_MACHINE, kCapability, L".kvo", REG_SZ, Sz(L"Korvane kvo File"), view});
-            if (c.extension) older.push_back({HKEY_CLASSES_ROOT, L".kvo", L"", REG_SZ, Sz(c.extension)});
-            if (c.cd) older.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"", REG_SZ, Sz(c.cd)});
-            Seed(older);
-            const bool playerHoldsIt = c.extension && ProgId(L"kvo") == c.extension;
-            EXPECT_EQ(ReportFindings("kvo").first.dump().find("stale-backup") == std::string::npos, playerHoldsIt);
-
-            if (run == Unregister) {
-                EXPECT_EQ(RunAndWait(Tool(), L"/Unregister " + ini_), 1u);
-            } else {
-                PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register " + ini_);
-                RegistrationScript script;  // .kvo is ticked already: the player holds it
-                script.audioCd = run == RegisterWithCd;
-                EXPECT_TRUE(DriveRegistration(tool.dwProcessId, script));
-                EXPECT_EQ(WaitExit(tool), 1u);
-            }
-            DWORD type = REG_NONE;
-            std::vector<BYTE> owner;
-            EXPECT_TRUE(GetRaw(HKEY_CLASSES_ROOT, L".kvo", nullptr, type, owner));
-            EXPECT_EQ(type, c.extensionOwner.type);
-            EXPECT_EQ(owner, c.extensionOwner.data);
-            EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L".kvo", L"Before Korvane"), kMissing);
-            // "/Unregister" leaves the audio-CD handler as it is.
-            const std::wstring cdNow = c.cd ? c.cd : kMissing;
-            const std::wstring cd[] = {cdNow, ourCd, c.cdOwner}, cdBackup[] = {olderCd, c.cdOwner, kMissing};
-            EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr), cd[run]);
-            EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane"), cdBackup[run]);
-            const auto after = ReportFindings("kvo");
-            EXPECT_EQ(after.first.dump().find("stale-backup"), std::string::npos) << after.first;
-            EXPECT_TRUE(run == Unregister || after.second.empty()) << after.second;
-        }
-    }
-}
-
-// Many types as an older version left them: registered, with the extension
-// keys still claimed and their owners in backups; the audio-CD handler and
-// the folder verb the player's; every type in the settings file.
+// Many types as an older version left them: registered, each extension key
+// claimed with its owner in a backup (another program's, or none), and the
+// key held now by the player, by another program that took it since, or by
+// nobody; the audio-CD handler and the folder verb the player's; every type
+// in the settings file.
 constexpr int kOlderTypes = 200;
 std::wstring OlderType(int n) { return L"kvk" + std::to_wstring(1000 + n).substr(1); }
+enum Holder { PlayerHolds, NewerProgramHolds, NobodyHolds };
+Holder HolderOf(int n) { return static_cast<Holder>(n % 3); }
+bool NothingBefore(int n) { return n / 3 % 3 == 0; }  // the backup names the player's own class
+DWORD BackupType(int n) { return n / 3 % 3 == 1 ? REG_SZ : REG_EXPAND_SZ; }
 
 void SeedOlderVersion(const std::wstring& ini)
 {
@@ -235,13 +164,43 @@ void SeedOlderVersion(const std::wstring& ini)
         list += type + L";";
         for (REGSAM view : kBothViews) values.push_back({HKEY_LOCAL_MACHINE, kCapability, key, REG_SZ, Sz(progId), view});
         values.push_back({HKEY_CLASSES_ROOT, progId, L"", REG_SZ, Sz(L"Older " + type)});
-        values.push_back({HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", L"", REG_SZ, Sz(L"old.exe \"%1\"")});
-        values.push_back({HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(progId)});
-        const DWORD backupType = n % 3 == 1 ? REG_SZ : REG_EXPAND_SZ;
-        values.push_back({HKEY_CLASSES_ROOT, key, L"Before Korvane", backupType, Sz(n % 3 ? L"Other." + type : progId)});
+        values.push_back({HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", L"", REG_SZ, Sz(client + L"\"%1\"")});
+        values.push_back({HKEY_CLASSES_ROOT, key, L"Before Korvane", BackupType(n), Sz(NothingBefore(n) ? progId : L"Other." + type)});
+        if (HolderOf(n) != NobodyHolds)
+            values.push_back({HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(HolderOf(n) == PlayerHolds ? progId : L"Newer." + type)});
     }
     Seed(values);
     WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=" + list + L"\r\n");
+}
+
+// A backup comes back where the player or nobody holds the key; a program
+// that took it since keeps it, and the older backup goes.
+void ExpectOwnersGivenBack()
+{
+    for (int n = 0; n < kOlderTypes; ++n) {
+        const std::wstring key = L"." + OlderType(n);
+        const bool newer = HolderOf(n) == NewerProgramHolds;
+        EXPECT_EQ(KeyExists(HKEY_CLASSES_ROOT, key), newer || !NothingBefore(n)) << n;
+        if (!KeyExists(HKEY_CLASSES_ROOT, key)) continue;
+        DWORD type = REG_NONE;
+        std::vector<BYTE> owner;
+        EXPECT_TRUE(GetRaw(HKEY_CLASSES_ROOT, key, nullptr, type, owner)) << n;
+        EXPECT_EQ(type, newer ? REG_SZ : BackupType(n)) << n;
+        EXPECT_EQ(owner, Sz((newer ? L"Newer." : L"Other.") + OlderType(n))) << n;
+        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, key, L"Before Korvane"), kMissing) << n;
+    }
+}
+
+// How many of those types the installed report calls stale.
+int StaleOlderTypes()
+{
+    std::string json, errors;
+    RunCapturing(InstallDir() + L"\\KorvaneAssocCheck.exe", L"/json", json, errors);
+    const nlohmann::json report = nlohmann::json::parse(json, nullptr, false);
+    int stale = 0;
+    for (const auto& type : report["types"])
+        stale += type["extension"].get<std::string>().rfind("kvk", 0) == 0 && type["status"] == "stale";
+    return stale;
 }
 
 void ClearOlderVersion()
@@ -315,7 +274,10 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
     for (const std::wstring run : {L"/Unregister ", L"/Register "}) {
         ClearOlderVersion();
         SeedOlderVersion(ini);
+        EXPECT_EQ(StaleOlderTypes(), kOlderTypes * 2 / 3) << "a backup where the player holds nothing is stale";
         const DWORD writing = RunTool(run + ini_);
+        ExpectOwnersGivenBack();
+        EXPECT_EQ(StaleOlderTypes(), 0);
         const std::vector<std::wstring> expected = OlderVersionState();
         int ownersLost = 0, leftBehind = 0;
         std::wstring firstDifference;

@@ -20,17 +20,18 @@
 
 namespace {
 
-// What a run finds before the dialogs, and what it removes when applying.
+// What a run finds before the dialogs, and may remove when applying.
 struct Catalogue {
     FileTypeList current;
-    bool audioCdWasOurs = false;
-    bool folderWasOurs = false;
 };
 
-bool PseudoTypeIsOurs(const wchar_t* extension, uint32_t flag)
+const FileTypeEntry kAudioCdEntry(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
+const FileTypeEntry kFolderEntry(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
+
+bool HandlerIsOurs(const FileTypeEntry& handler)
 {
-    FileTypeEntry entry(extension, L"", L"", 0, flag);
-    return IsTypeAssociated(entry);
+    FileTypeEntry probe(handler.extension, L"", L"", 0, handler.flags & ~FT_ASSOCIATED);
+    return IsTypeAssociated(probe);
 }
 
 Catalogue BuildCatalogue()
@@ -47,10 +48,9 @@ Catalogue BuildCatalogue()
     MergeFileTypes(working, catalogue.current);
     g_fileTypes = working;
 
-    catalogue.audioCdWasOurs = PseudoTypeIsOurs(L"AudioCD", FT_AUDIOCD);
-    associationContext.audioCdSelected = catalogue.audioCdWasOurs ? 1 : 0;
-    catalogue.folderWasOurs = PseudoTypeIsOurs(L"Folder", FT_FOLDER);
-    associationContext.folderSelected = catalogue.folderWasOurs ? 1 : 0;
+    associationContext.audioCdSelected = HandlerIsOurs(kAudioCdEntry) ? 1 : 0;
+    associationContext.folderSelected = HandlerIsOurs(kFolderEntry) ? 1 : 0;
+    AddCurrentHandlers(catalogue.current);
     return catalogue;
 }
 
@@ -75,22 +75,23 @@ void Apply(Catalogue& catalogue)
     // registry leaves them stored for the next one.
     SaveStoredTypes(settingsPath, g_fileTypes);
     WriteDefaultProgramsRecord();
-    const FileTypeEntry audioCd(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
-    // A backup of ours left beside another program's command is the
-    // player's to tidy up too: removing the handler drops it.
-    if (catalogue.audioCdWasOurs || ValueExists(HKEY_CLASSES_ROOT, kAudioCdCommandKey, kBackupValueName))
-        catalogue.current.push_back(audioCd);
-    if (associationContext.audioCdSelected) g_fileTypes.push_back(audioCd);
-    const FileTypeEntry folder(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
-    if (catalogue.folderWasOurs) catalogue.current.push_back(folder);
-    if (associationContext.folderSelected) g_fileTypes.push_back(folder);
-
+    if (associationContext.audioCdSelected) g_fileTypes.push_back(kAudioCdEntry);
+    if (associationContext.folderSelected) g_fileTypes.push_back(kFolderEntry);
     ApplyAssociations(catalogue.current, g_fileTypes, &associationContext);
     g_fileTypes.clear();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
 } // namespace
+
+void AddCurrentHandlers(FileTypeList& current)
+{
+    // A backup of ours left beside another program's command is the
+    // player's to tidy up too: removing the handler drops it.
+    if (HandlerIsOurs(kAudioCdEntry) || ValueExists(HKEY_CLASSES_ROOT, kAudioCdCommandKey, kBackupValueName))
+        current.push_back(kAudioCdEntry);
+    if (HandlerIsOurs(kFolderEntry)) current.push_back(kFolderEntry);
+}
 
 void WriteDefaultProgramsRecord()
 {

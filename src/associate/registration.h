@@ -2,9 +2,16 @@
 #ifndef KORVANE_ASSOCIATE_REGISTRATION_H
 #define KORVANE_ASSOCIATE_REGISTRATION_H
 
+#include "catalogue/file_types.h"
+
 // Returns the exit code: 1 applied, 0 cancel confirmed, 2 main dialog left
 // with its "OK and leave" button, -1 a dialog could not be shown.
 int RunRegistration();
+
+// Adds the handlers a registration run may remove: the audio-CD handler
+// where it runs the player or a backup of the player's is left beside it,
+// and the folder verb where it runs the player.
+void AddCurrentHandlers(FileTypeList& current);
 
 // The player as a registered application of Default Programs: its name and
 // the place of its capability record, in both views.
