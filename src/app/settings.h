@@ -31,6 +31,14 @@ std::wstring ReadWholeSetting(const wchar_t* path, const wchar_t* section, const
 // that only ever receives text of its code page keeps its form.
 BOOL WriteSetting(const wchar_t* path, const wchar_t* section, const wchar_t* key, const wchar_t* value);
 
+// A string of the resource module, cut to capacity - 1 characters.
+std::wstring LoadModuleString(UINT id, int capacity);
+
+// A string of the resource module that holds several texts, each ended by
+// a NUL (an open-file dialog's filter list): kept whole, with its embedded
+// NULs, and ended by two NULs. Empty when the module has no such string.
+std::wstring LoadModuleStringList(UINT id);
+
 // Replaces each built-in description by its localized string when that is
 // not empty.
 void LoadBuiltinDescriptions();

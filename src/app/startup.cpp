@@ -5,6 +5,7 @@
 
 #include "app/context.h"
 #include "app/settings.h"
+#include "app/system_functions.h"
 #include "associate/applier.h"
 #include "associate/registration.h"
 #include "catalogue/discovery.h"
@@ -13,12 +14,7 @@
 bool RestrictDllSearch()
 {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    // Looked up, not imported: an import that kernel32 lacks would stop the
-    // loader before the program could answer the player with an exit code.
-    HMODULE kernel = GetModuleHandleW(L"Kernel32.dll");
-    auto restrict = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
-                                 GetProcAddress(kernel, "SetDefaultDllDirectories")))
-                           : nullptr;
+    const auto restrict = SystemFunction<SetDefaultDllDirectoriesFn>(L"Kernel32.dll", "SetDefaultDllDirectories");
     if (restrict && restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
     SetDllDirectoryW(L"");
     return false;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/context.h"
+#include "app/system_functions.h"
 #include "registry/handles.h"
 
 const wchar_t kBackupValueName[] = L"Before Korvane";
@@ -314,10 +315,7 @@ int DeleteKeyIfEmpty(HKEY root, const wchar_t* subKey)
 
 void DeleteSingleKey(HKEY root, const wchar_t* subKey)
 {
-    HMODULE advapi = GetModuleHandleW(L"AdvApi32.dll");
-    auto deleteKeyEx = advapi ? reinterpret_cast<RegDeleteKeyExWFn>(
-                                    reinterpret_cast<void*>(GetProcAddress(advapi, "RegDeleteKeyExW")))
-                              : nullptr;
+    const auto deleteKeyEx = SystemFunction<RegDeleteKeyExWFn>(L"AdvApi32.dll", "RegDeleteKeyExW");
     if (deleteKeyEx) {
         deleteKeyEx(root, subKey, registryViewFlag, 0);
     } else {

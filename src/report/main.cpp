@@ -11,12 +11,12 @@
 #include <string>
 
 #include "app/context.h"
+#include "app/settings.h"
 #include "app/startup.h"
 #include "host/zeltrane.h"
 #include "report/association_state.h"
 #include "report/report_output.h"
 #include "resource.h"
-#include "ui/dialog_helpers.h"
 
 namespace {
 

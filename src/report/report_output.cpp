@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "app/context.h"
+#include "app/settings.h"
 #include "registry/file_type_class.h"
 #include "resource.h"
-#include "ui/dialog_helpers.h"
 
 namespace {
 

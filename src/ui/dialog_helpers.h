@@ -6,14 +6,6 @@
 
 #include <string>
 
-// A string of the resource module, cut to capacity - 1 characters.
-std::wstring LoadModuleString(UINT id, int capacity);
-
-// A string of the resource module that holds several texts, each ended by
-// a NUL (an open-file dialog's filter list): kept whole, with its embedded
-// NULs, and ended by two NULs. Empty when the module has no such string.
-std::wstring LoadModuleStringList(UINT id);
-
 // The cancel question (strings 10422 and 10420); true only for Yes.
 bool ConfirmCancel(HWND dialog);
 

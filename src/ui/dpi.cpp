@@ -1,18 +1,13 @@
 #include "ui/dpi.h"
 
-namespace {
+#include "app/system_functions.h"
 
-template <typename Function>
-Function User32Function(const char* name)
-{
-    HMODULE user32 = GetModuleHandleW(L"User32.dll");
-    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
-}
+namespace {
 
 int MetricAtDpi(int index, UINT dpi)
 {
     using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
-    static const auto forDpi = User32Function<GetSystemMetricsForDpiFn>("GetSystemMetricsForDpi");
+    static const auto forDpi = SystemFunction<GetSystemMetricsForDpiFn>(L"User32.dll", "GetSystemMetricsForDpi");
     // Without it the process is aware of the system DPI only, which is then
     // every window's DPI too.
     return forDpi ? forDpi(index, dpi) : GetSystemMetrics(index);
@@ -23,7 +18,7 @@ int MetricAtDpi(int index, UINT dpi)
 UINT WindowDpi(HWND window)
 {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto forWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+    static const auto forWindow = SystemFunction<GetDpiForWindowFn>(L"User32.dll", "GetDpiForWindow");
     if (forWindow && window) {
         const UINT dpi = forWindow(window);
         if (dpi) return dpi;

@@ -6,6 +6,10 @@
 
 #include <windows.h>
 
+// Posted by a dialog to itself on WM_DPICHANGED, so that its pictures are
+// redone after the system has laid the dialog out at the new DPI.
+constexpr UINT kRescaleMessage = WM_APP + 1;
+
 UINT WindowDpi(HWND window);
 
 // The system's small (SM_CXSMICON) and large (SM_CXICON) icon sizes at

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/context.h"
+#include "app/settings.h"
 #include "catalogue/file_types.h"
 #include "catalogue/icons.h"
 #include "registry/file_type_class.h"
@@ -17,7 +18,6 @@ namespace {
 
 const wchar_t kTargetEntry[] = L"TargetEntry";
 constexpr int kExtensionCheckChars = 32;
-constexpr UINT kRescaleMessage = WM_APP + 1;
 
 // The icon the dialog shows now. It is kept as path and id rather than read
 // back from the location field, which shows the short form and could not

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/context.h"
+#include "app/settings.h"
 #include "catalogue/file_types.h"
 #include "catalogue/icons.h"
 #include "resource.h"
@@ -20,10 +21,6 @@ namespace {
 // Icons are never taken out, so an item's image index stays valid.
 HIMAGELIST typeImageList = nullptr;
 int imageCounter = 0;
-
-// Posted on a DPI change, so that the pictures are redone after the system
-// has laid out the dialog at the new DPI.
-constexpr UINT kRescaleMessage = WM_APP + 1;
 
 HWND TypeList(HWND dialog) { return GetDlgItem(dialog, IDC_TYPE_LIST); }
 

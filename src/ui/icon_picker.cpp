@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "app/context.h"
+#include "app/settings.h"
 #include "catalogue/icons.h"
 #include "resource.h"
 #include "ui/dialog_helpers.h"
@@ -23,10 +24,6 @@ int inputId = 0;
 wchar_t workingPath[kPathChars];
 int workingId = 0;
 wchar_t lastBrowseFolder[kPathChars];
-
-// Posted on a DPI change, so that the icons are redone after the system has
-// laid out the dialog at the new DPI.
-constexpr UINT kRescaleMessage = WM_APP + 1;
 
 HWND IconList(HWND dialog) { return GetDlgItem(dialog, IDC_PICKER_LIST); }
 
