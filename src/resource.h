@@ -69,7 +69,8 @@
 #define IDS_REPORT_VIEW_32          10532
 #define IDS_REPORT_COMMAND          10533
 #define IDS_REPORT_NAME             10534
-#define IDS_REPORT_SUMMARY          10535   // %u: the number of types
+#define IDS_REPORT_SUMMARY          10535   // %1..%5: types in all, then by TypeStatus
+#define IDS_REPORT_CLIENT_UNCHECKED 10536
 #define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
 #define IDS_REPORT_FINDING_FIRST    10550   // 10550..10557: Finding in order
 

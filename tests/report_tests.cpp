@@ -28,6 +28,33 @@ const std::vector<std::pair<HKEY, std::wstring>> kReportedKeys = {
     {HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\Classes"},
     {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"}, {HKEY_CURRENT_USER, kFileExts}};
 
+size_t Count(const std::string& text, const char* part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+// The report written to a console of this process's own: its last line
+// arrives, however long the report (a console of Windows 7 refuses one
+// write of about 26,000 characters).
+void ExpectWholeOnAConsole(const std::wstring& directory, const std::string& lastLine)
+{
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetConsoleScreenBufferSize(screen, COORD{300, 200});
+    PROCESS_INFORMATION report = StartProcess(Report(), L"Korvane.ini", nullptr, nullptr, directory.c_str());
+    WaitExit(report);
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(screen, &info);
+    wchar_t shown[300] = L"";
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, shown, 300, COORD{0, static_cast<SHORT>(info.dwCursorPosition.Y - 1)}, &read);
+    FreeConsole();
+    EXPECT_EQ(std::wstring(shown, read).rfind(std::wstring(lastLine.begin(), lastLine.end()), 0), 0u);
+}
+
 class AssociationReportRun : public testing::Test {
 protected:
     void SetUp() override
@@ -65,15 +92,24 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         EXPECT_TRUE(watch.Changed());
         RegisterCleanly();
     }
+    const std::wstring verb = L"Korvane kvr File\\shell\\Open\\Command", spaced = folder_.File(L"A Folder");
+    CreateDirectoryW(spaced.c_str(), nullptr);
+    CopyFileW((InstallDir() + L"\\Tovrix.exe").c_str(), (spaced + L"\\Tovrix.exe").c_str(), FALSE);
+    CopyFileW(BesideTests(kLongNamedIcon).c_str(), folder_.File(L"Sound, Icons.ico").c_str(), FALSE);
+    const auto counted = [](int registered, int chosen, int stale, int notRegistered) {
+        return "File types: " + std::to_string(registered + chosen + stale + notRegistered) + " (registered: " +
+               std::to_string(registered) + ", chosen by the user for another program: " + std::to_string(chosen) +
+               ", stale: " + std::to_string(stale) + ", not registered: " + std::to_string(notRegistered) + ")";
+    };
     const struct {
         const char* name;
         std::function<void()> seed;
         DWORD exitCode;
         const char* status;   // of .kvr, in the JSON
         const char* finding;  // of .kvr, in the JSON; null: none
-        const char* line;     // in the readable report
+        std::string line;     // in the readable report, in the OEM code page
     } cases[] = {
-        {"clean", [] {}, 0, "registered", nullptr, "1 types: 1 registered"},
+        {"clean", [] {}, 0, "registered", nullptr, counted(1, 0, 0, 0)},
         {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
          1, "stale", "capability-views-differ", "the 64-bit and 32-bit capability values differ"},
         {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
@@ -83,18 +119,30 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         {"backup left", [] { PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
                              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr"); },
          1, "stale", "stale-backup", "a backup left on a key that the player no longer holds"},
-        {"client gone", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell\\Open\\Command", nullptr,
-                                       L"\"C:\\Gone\\Tovrix.exe\" \"%1\""); },
+        {"client gone", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\Gone\\Tovrix.exe\" \"%1\""); },
          1, "stale", "client-missing", "(client missing)"},
-        {"a folder where the client should be", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell\\Open\\Command",
-                                                               nullptr, L"\"C:\\windows\" \"%1\""); },
+        {"a folder where the client should be", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\windows\" \"%1\""); },
          1, "stale", "client-missing", "(client missing)"},
+        {"a command to expand, unquoted", [&] {
+             Seed({{HKEY_CLASSES_ROOT, verb, L"", REG_EXPAND_SZ, Sz(L"%SystemRoot%\\notepad.exe \"%1\"")}}); },
+         0, "registered", nullptr, "%SystemRoot%\\notepad.exe \"%1\" (client exists)"},
+        {"unquoted, in a folder with a blank", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, spaced + L"\\Tovrix.exe /open %1"); },
+         0, "registered", nullptr, "A Folder\\Tovrix.exe /open %1 (client exists)"},
+        {"a bare name the shell looks for itself", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"kvplayer.exe %1"); },
+         0, "registered", nullptr, "kvplayer.exe %1 (client not checked"},
+        {"a comma in the icon's path", [&] {
+             PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\DefaultIcon", nullptr, folder_.File(L"Sound, Icons.ico") + L",0"); },
+         0, "registered", nullptr, "Sound, Icons.ico,0 (file exists, icon loads)"},
+        {"a description beyond ASCII and a verb name of 255 characters", [&] {
+             PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Caf\u00e9 \u30b5\u30a6\u30f3\u30c9");
+             PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell\\" + std::wstring(255, L'v') + L"\\command", nullptr, L"x.exe"); },
+         0, "registered", nullptr, "Korvane kvr File: Caf\x82 ????"},
         {"capability values of another type", [] {
              for (REGSAM view : kBothViews)
                  Seed({{HKEY_LOCAL_MACHINE, kCapability, L".kvr", REG_EXPAND_SZ, Sz(L"Korvane kvr File"), view}}); },
          1, "stale", "capability-names-another-class", "the capability value names another class"},
         {"user chose another program", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Other.App"); },
-         0, "chosen-for-other", nullptr, "1 types: 1 chosen by the user for another program"},
+         0, "chosen-for-other", nullptr, counted(0, 1, 0, 0)},
         {"settings file missing", [] {}, 0, "registered", nullptr, "(not found)"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
          0, "registered", nullptr, "(holds no list of file types)"},
@@ -111,13 +159,14 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
              PutString(HKEY_CLASSES_ROOT, L".kvs", nullptr, L"Other.kvs");
              PutString(HKEY_CLASSES_ROOT, L".kvs", L"Before Korvane", L"Older.kvs"); },
          1, "registered", nullptr, "a backup left on a key that the player no longer holds"},
-        {"stored, not registered", [&] { WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;kvr;\n"); },
-         0, "registered", nullptr, "2 types: 1 registered, 1 not registered"},
-        {"a list of stored types far longer than 2,048 characters", [&] {
+        {"stored, not registered; the settings file named bare", [&] {
+             WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;kvr;\n"); },
+         0, "registered", nullptr, "(2 stored file types)\n"},
+        {"a list of stored types far longer than 2,048 characters; a report of 40,000 characters", [&] {
              std::wstring list;
              for (int i = 0; i < 400; ++i) list += L"kvt" + std::to_wstring(i) + L";";
              WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=" + list + L"kvr;\n"); },
-         0, "registered", nullptr, "(401 stored file types)"},
+         0, "registered", nullptr, counted(1, 0, 0, 400)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -131,15 +180,21 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
 
         std::string text, json, errors;
         {
-            ChangeWatch watch(kReportedKeys);
-            EXPECT_EQ(RunCapturing(Report(), L"\"" + settings + L"\"", text, errors), c.exitCode);
-            EXPECT_EQ(RunCapturing(Report(), L"/JSON \"" + settings + L"\"", json, errors), c.exitCode);
+            ChangeWatch watch(kReportedKeys);  // the settings file is named bare, in the report's current folder
+            EXPECT_EQ(RunCapturing(Report(), L"Korvane.ini", text, errors, folder_.path().c_str()), c.exitCode);
+            EXPECT_EQ(RunCapturing(Report(), L"/JSON Korvane.ini", json, errors, folder_.path().c_str()), c.exitCode);
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
         }
+        // Lines end in CRLF, as cmd and PowerShell expect them.
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(Count(text, "\r\n")));
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
         EXPECT_NE(text.find(c.line), std::string::npos) << text;
         EXPECT_EQ(text.rfind("Korvane Player file associations (read only)\n\nSettings file: ", 0), 0u) << text;
         EXPECT_NE(text.find("\n  Software\\Ostrafen\\Korvane Player\\Capabilities\n    ApplicationDescription, 64-bit "),
                   std::string::npos) << "each key of the Default Programs values is named once, above its values";
+        const size_t row = text.find("\n  In settings file");
+        EXPECT_LT(text.find_first_not_of(' ', row + 19) - row, 64u) << "no label beyond 60 columns widens the column";
+        EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
 
         const nlohmann::json document = nlohmann::json::parse(json, nullptr, false);
         ASSERT_FALSE(document.is_discarded()) << json;
@@ -150,6 +205,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         EXPECT_EQ((*kvr)["status"], c.status);
         if (c.finding) EXPECT_EQ((*kvr)["findings"], nlohmann::json::array({c.finding}));
         else EXPECT_TRUE((*kvr)["findings"].empty());
+        if (text.size() > 26000) ExpectWholeOnAConsole(folder_.path(), c.line);
     }
 }
 

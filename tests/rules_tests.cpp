@@ -172,16 +172,16 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     DiscoverAssociatedTypes(list);  // no capability record: nothing
     ASSERT_EQ(list.size(), 1u);
     TempFolder folder;
-    const std::wstring longIcon = folder.File(L"A Long Named Icon File.ico");
+    const std::wstring longIcon = folder.File(L"A Long, Named Icon File.ico");
     WriteTextFile(longIcon, L"not really an icon");
     wchar_t shortIcon[kPathChars];
     ASSERT_GT(GetShortPathNameW(longIcon.c_str(), shortIcon, kPathChars), 0u);
     const std::wstring module = resourceModulePath;
     const struct { const wchar_t* extension; std::wstring iconText; std::wstring path; int id; } icons[] = {
         {L"kvi1", module + L",-105", module, -105}, {L"kvi2", module + L",2", module, -103},
-        {L"kvi3", module + L",7,3", module, -109}, {L"kvi4", module + L",abc", module, -101},
+        {L"kvi3", module + L",7,3", module + L",7", 0}, {L"kvi4", module + L",abc", module, -101},
         {L"kvi5", module + L",  -7x", module, -7}, {L"kvi6", shortIcon, longIcon, 0},
-        {L"kvi7", std::wstring(shortIcon) + L",4", longIcon, 0},
+        {L"kvi7", L"\"" + longIcon + L"\",4", longIcon, 0},  // at the last comma, unquoted
         {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", L"", -5}, {L"kvj", L"", L"", 0},
         {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
         {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted

@@ -292,7 +292,7 @@ inline std::wstring InstallDir()  // the installed tool (KORVANE_INSTALL_DIR)
 // With output handles (inheritable), the child writes its standard output
 // and error there.
 inline PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments, HANDLE output = nullptr,
-                                        HANDLE errors = nullptr)
+                                        HANDLE errors = nullptr, const wchar_t* directory = nullptr)
 {
     std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
     STARTUPINFOW startup{};
@@ -302,7 +302,7 @@ inline PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstr
     startup.hStdError = errors;
     PROCESS_INFORMATION process{};
     CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, output ? CREATE_NO_WINDOW : 0,
-                   nullptr, nullptr, &startup, &process);
+                   nullptr, directory, &startup, &process);
     return process;
 }
 
@@ -325,7 +325,8 @@ inline DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments)
 }
 
 // Runs a console program with its standard output and error captured.
-inline DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments, std::string& output, std::string& errors)
+inline DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments, std::string& output, std::string& errors,
+                          const wchar_t* directory = nullptr)
 {
     TempFolder folder;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
@@ -333,7 +334,7 @@ inline DWORD RunCapturing(const std::wstring& exe, const std::wstring& arguments
     for (int i = 0; i < 2; ++i)
         files[i] = CreateFileW(folder.File(i ? L"err.txt" : L"out.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                CREATE_ALWAYS, 0, nullptr);
-    PROCESS_INFORMATION process = StartProcess(exe, arguments, files[0], files[1]);
+    PROCESS_INFORMATION process = StartProcess(exe, arguments, files[0], files[1], directory);
     const DWORD code = WaitExit(process);
     for (int i = 0; i < 2; ++i) {
         CloseHandle(files[i]);

@@ -70,8 +70,13 @@ std::wstring DefaultIconText(const std::wstring& iconPath, int iconId)
 
 void SplitIconLocation(const std::wstring& text, std::wstring& iconPath, int& iconId)
 {
-    const size_t comma = text.find(L',');
-    iconPath = LongPathOf(text.substr(0, comma));
+    // Where the shell splits it: at the last comma, so that a path with a
+    // comma of its own (written whole where the volume has no short names)
+    // reads back whole.
+    const size_t comma = text.rfind(L',');
+    std::wstring path = text.substr(0, comma);
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+    iconPath = LongPathOf(path);
     iconId = comma == std::wstring::npos ? 0 : _wtoi(text.c_str() + comma + 1);
 }
 

@@ -40,9 +40,10 @@ std::wstring MakeProgId(const std::wstring& extension);
 // within 1024 characters) keeps its path as given.
 std::wstring DefaultIconText(const std::wstring& iconPath, int iconId);
 
-// Splits an icon location at its first comma; the id is read with _wtoi
-// (0 without a comma), the path is turned into its long form when it names
-// an existing file and is kept as written otherwise.
+// Splits an icon location at its last comma, as the shell does; the id is
+// read with _wtoi (0 without a comma), quotes around the path go, and the
+// path is turned into its long form when it names an existing file and is
+// kept as written otherwise.
 void SplitIconLocation(const std::wstring& text, std::wstring& iconPath, int& iconId);
 
 // True when the extension is registrable and the class's icon text, command and

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <map>
+#include <vector>
 
 #include "app/context.h"
 #include "catalogue/icons.h"
@@ -52,21 +53,78 @@ bool FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The program a shell command starts: the quoted first word, or the text
-// up to the first blank.
-std::wstring CommandProgram(const std::wstring& command)
+// A value's text as Windows uses it: REG_EXPAND_SZ with its environment
+// variables expanded.
+std::wstring Expanded(const ValueState& value)
 {
-    if (!command.empty() && command[0] == L'"') return command.substr(1, command.find(L'"', 1) - 1);
-    return command.substr(0, command.find_first_of(L" \t"));
+    if (value.type != REG_EXPAND_SZ) return value.data;
+    const DWORD size = ExpandEnvironmentStringsW(value.data.c_str(), nullptr, 0);
+    if (size == 0) return value.data;
+    std::wstring text(size, L'\0');
+    const DWORD written = ExpandEnvironmentStringsW(value.data.c_str(), &text[0], size);
+    if (written == 0 || written > size) return value.data;
+    text.resize(written - 1);
+    return text;
+}
+
+bool IsBareName(const std::wstring& name) { return name.find_first_of(L"\\/:") == std::wstring::npos; }
+
+// A program name as CreateProcessW takes it: ".exe" added to a name without
+// an extension; a bare name searched for in the system's folders and the
+// PATH (never in the report's own folder, which the shell does not search).
+bool FindProgram(const std::wstring& name, std::wstring& path)
+{
+    if (name.empty() || !FitsPathBuffer(name.c_str())) return false;
+    static const std::wstring searched = [] {
+        wchar_t system[kPathChars] = L"", windows[kPathChars] = L"";
+        GetSystemDirectoryW(system, kPathChars);
+        GetWindowsDirectoryW(windows, kPathChars);
+        const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+        std::wstring folders = std::wstring(system) + L";" + windows;
+        if (size == 0) return folders;
+        std::wstring variable(size, L'\0');
+        variable.resize(GetEnvironmentVariableW(L"PATH", &variable[0], size));
+        return folders + L";" + variable;
+    }();
+    wchar_t found[kPathChars];
+    const DWORD length = SearchPathW(IsBareName(name) ? searched.c_str() : nullptr, name.c_str(), L".exe", kPathChars, found,
+                                     nullptr);
+    if (length == 0 || length >= static_cast<DWORD>(kPathChars) || !FileExists(found)) return false;
+    path = found;
+    return true;
+}
+
+// The program a shell command starts, found the way CreateProcessW finds
+// it: the quoted first word; unquoted, the text up to each blank in turn
+// until one names a program. Not judged where nothing was found and the
+// first word is a bare name.
+void FindClient(VerbState& verb, const std::wstring& command)
+{
+    std::vector<std::wstring> candidates;
+    if (!command.empty() && command[0] == L'"') {
+        candidates.push_back(command.substr(1, command.find(L'"', 1) - 1));
+    } else {
+        for (size_t blank = command.find_first_of(L" \t");; blank = command.find_first_of(L" \t", blank + 1)) {
+            candidates.push_back(command.substr(0, blank));
+            if (blank == std::wstring::npos || blank >= static_cast<size_t>(kPathChars)) break;
+        }
+    }
+    for (const std::wstring& candidate : candidates)
+        if (FindProgram(candidate, verb.client)) {
+            verb.clientExists = true;
+            return;
+        }
+    verb.client = candidates.front();
+    if (!IsBareName(verb.client)) verb.clientExists = false;
 }
 
 VerbState ReadVerb(const std::wstring& name, const std::wstring& commandKey)
 {
     VerbState verb;
     verb.name = name;
-    verb.command = ReadState(HKEY_CLASSES_ROOT, commandKey, nullptr).data;
-    verb.client = CommandProgram(verb.command);
-    verb.clientExists = FileExists(verb.client);
+    const ValueState command = ReadState(HKEY_CLASSES_ROOT, commandKey, nullptr);
+    verb.command = command.data;
+    FindClient(verb, Expanded(command));
     return verb;
 }
 
@@ -78,7 +136,7 @@ void ReadClass(TypeState& type, const std::wstring& progId)
     type.icon = ReadState(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr);
     std::wstring iconPath;
     int iconId = 0;
-    SplitIconLocation(type.icon.data, iconPath, iconId);
+    SplitIconLocation(Expanded(type.icon), iconPath, iconId);
     type.iconFileExists = FileExists(iconPath);
     type.iconLoads = type.iconFileExists && LoadIconOf(iconPath.c_str(), ResolveIconIndex(iconPath.c_str(), iconId));
     const std::wstring shell = progId + L"\\shell";
@@ -102,7 +160,7 @@ void Judge(TypeState& type, const std::wstring& progId)
         }
     }
     if (type.backup.present && type.ownerKind != Owner::Player) note(Finding::StaleBackup);
-    if (std::any_of(type.verbs.begin(), type.verbs.end(), [](const VerbState& v) { return !v.clientExists; }))
+    if (std::any_of(type.verbs.begin(), type.verbs.end(), [](const VerbState& v) { return v.clientExists == false; }))
         note(Finding::ClientMissing);
 
     if (!type.findings.empty()) {
@@ -192,7 +250,7 @@ HandlerState ReadHandler(const wchar_t* verbKey, const wchar_t* commandKey, bool
     handler.backup = ReadState(HKEY_CLASSES_ROOT, commandKey, kBackupValueName);
     if (handler.ours) {
         handler.verb = ReadVerb(L"", commandKey);
-        if (!handler.verb->clientExists) handler.findings.push_back(Finding::ClientMissing);
+        if (handler.verb->clientExists == false) handler.findings.push_back(Finding::ClientMissing);
     }
     if (backupMatters && handler.backup.present && !handler.ours) handler.findings.push_back(Finding::StaleBackup);
     return handler;

@@ -32,9 +32,11 @@ struct ViewedValue {
 
 struct VerbState {
     std::wstring name;
-    std::wstring command;
-    std::wstring client;  // the program the command starts
-    bool clientExists = false;
+    std::wstring command;  // as written (REG_EXPAND_SZ unexpanded)
+    std::wstring client;   // the program the command starts, as found
+    // Empty where the report cannot judge: a bare program name that the
+    // shell may find where the report does not look (App Paths).
+    std::optional<bool> clientExists;
 };
 
 enum class Owner { None, Player, Other };

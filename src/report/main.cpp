@@ -7,6 +7,7 @@
 // is stale or inconsistent, 2 a command line it does not understand.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <string>
 
@@ -30,6 +31,18 @@ struct Arguments {
     bool understood = true;
 };
 
+// A settings file named bare or relative is the one in the current folder.
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
 Arguments ParseArguments(const wchar_t* commandLine)
 {
     Arguments arguments;
@@ -42,29 +55,60 @@ Arguments ParseArguments(const wchar_t* commandLine)
         } else if (token[0] == L'/' || haveFile || wcslen(token) >= static_cast<size_t>(kPathChars - 1)) {
             arguments.understood = false;  // an unknown switch, a second file, or a path cut short
         } else {
-            arguments.settingsFile = token;
+            arguments.settingsFile = FullPath(token);
             haveFile = true;
         }
     }
     return arguments;
 }
 
-// To a console as text; to a file or pipe as UTF-8.
-void Write(DWORD stream, const std::string& utf8)
+// A console takes UTF-16 in pieces: Windows 7 refuses one write of about
+// 26,000 characters and more. Each write is checked and the rest goes on
+// from where it stopped; a pair of surrogates is never split.
+bool WriteToConsole(HANDLE out, const std::wstring& text)
+{
+    constexpr size_t kPieceChars = 8000;
+    for (size_t at = 0; at < text.size();) {
+        size_t length = std::min(kPieceChars, text.size() - at);
+        if (at + length < text.size() && IS_HIGH_SURROGATE(text[at + length - 1])) --length;
+        DWORD written = 0;
+        if (!WriteConsoleW(out, text.data() + at, static_cast<DWORD>(length), &written, nullptr) || written == 0) return false;
+        at += written;
+    }
+    return true;
+}
+
+// A file or pipe gets lines ending in CRLF, in the code page that cmd and
+// PowerShell decode a program's output with: the console's output code
+// page, or the OEM code page where there is no console.
+bool WriteToFile(HANDLE out, const std::wstring& text)
+{
+    std::wstring lines;
+    for (wchar_t c : text) {
+        if (c == L'\n') lines += L'\r';
+        lines += c;
+    }
+    const UINT codePage = GetConsoleOutputCP() ? GetConsoleOutputCP() : GetOEMCP();
+    const int size = WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()), nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return false;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()), &bytes[0], size, nullptr, nullptr);
+    for (size_t at = 0; at < bytes.size();) {
+        DWORD written = 0;
+        if (!WriteFile(out, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) || written == 0)
+            return false;
+        at += written;
+    }
+    return true;
+}
+
+void Write(DWORD stream, const std::wstring& text)
 {
     HANDLE out = GetStdHandle(stream);
-    if (!out || out == INVALID_HANDLE_VALUE || utf8.empty()) return;
+    if (!out || out == INVALID_HANDLE_VALUE || text.empty()) return;
     DWORD mode = 0;
-    if (GetConsoleMode(out, &mode)) {
-        const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-        std::wstring text(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], length);
-        DWORD written = 0;
-        WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        return;
-    }
-    DWORD written = 0;
-    WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+    const bool written = GetConsoleMode(out, &mode) ? WriteToConsole(out, text) : WriteToFile(out, text);
+    if (!written) OutputDebugStringW(L"Korvane: the report could not be written whole\n");
 }
 
 } // namespace
@@ -80,10 +124,15 @@ int wmain()
 
     const Arguments arguments = ParseArguments(GetCommandLineW());
     if (!arguments.understood) {
-        Write(STD_ERROR_HANDLE, Utf8(LoadModuleString(IDS_REPORT_USAGE, kShortTextChars) + L"\n"));
+        Write(STD_ERROR_HANDLE, LoadModuleString(IDS_REPORT_USAGE, kShortTextChars) + L"\n");
         return kExitUsage;
     }
     const AssociationReport report = ReadAssociationReport(arguments.settingsFile);
-    Write(STD_OUTPUT_HANDLE, arguments.json ? FormatReportJson(report) : Utf8(FormatReportText(report)));
+    if (arguments.json) {
+        const std::string json = FormatReportJson(report);  // ASCII only
+        Write(STD_OUTPUT_HANDLE, std::wstring(json.begin(), json.end()));
+    } else {
+        Write(STD_OUTPUT_HANDLE, FormatReportText(report));
+    }
     return report.Consistent() ? kExitConsistent : kExitInconsistent;
 }

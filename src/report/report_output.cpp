@@ -22,6 +22,21 @@ std::wstring Formatted(UINT id, size_t number)
     return line;
 }
 
+// A text with numbered inserts (%1!u!, %2!u!, ...), so that each language
+// puts the numbers where its sentence needs them.
+std::wstring FormattedWith(UINT id, const std::vector<DWORD_PTR>& numbers)
+{
+    const std::wstring pattern = Text(id);
+    wchar_t* text = nullptr;
+    const DWORD flags = FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_ARGUMENT_ARRAY;
+    if (!FormatMessageW(flags, pattern.c_str(), 0, 0, reinterpret_cast<LPWSTR>(&text), 0,
+                        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(numbers.data()))))
+        return pattern;
+    std::wstring line(text);
+    LocalFree(text);
+    return line;
+}
+
 const wchar_t* TypeName(DWORD type)
 {
     switch (type) {
@@ -60,7 +75,11 @@ size_t DisplayWidth(const std::wstring& text)
     return width;
 }
 
-// Rows of label and value; the labels of the whole report share one column.
+// Rows of label and value; the labels of the whole report share one
+// column, as wide as the widest label of at most kWidestLabel columns (a
+// longer one, a verb's name of 255 characters say, stands alone).
+constexpr size_t kWidestLabel = 60;
+
 class Table {
 public:
     void Heading(const std::wstring& text) { rows_.push_back({L"", text, true}); }
@@ -75,13 +94,14 @@ public:
     {
         size_t width = 0;
         for (const Line& r : rows_)
-            if (!r.heading) width = std::max(width, DisplayWidth(r.label));
+            if (!r.heading && DisplayWidth(r.label) <= kWidestLabel) width = std::max(width, DisplayWidth(r.label));
         std::wstring out;
         for (const Line& r : rows_) {
             if (r.heading) {
                 out += r.value + L"\n";
             } else {
-                out += r.label + std::wstring(width + 2 - DisplayWidth(r.label), L' ') + r.value + L"\n";
+                const size_t labelWidth = DisplayWidth(r.label);
+                out += r.label + std::wstring(labelWidth < width ? width - labelWidth + 2 : 2, L' ') + r.value + L"\n";
             }
         }
         return out;
@@ -128,7 +148,10 @@ void DefaultProgramsSection(Table& table, const AssociationReport& report)
 
 std::wstring VerbText(const VerbState& verb)
 {
-    return Parenthesised(verb.command, Text(verb.clientExists ? IDS_REPORT_CLIENT_EXISTS : IDS_REPORT_CLIENT_MISSING));
+    const UINT note = !verb.clientExists ? IDS_REPORT_CLIENT_UNCHECKED
+                      : *verb.clientExists ? IDS_REPORT_CLIENT_EXISTS
+                                           : IDS_REPORT_CLIENT_MISSING;
+    return Parenthesised(verb.command, Text(note));
 }
 
 void HandlerSection(Table& table, UINT title, const HandlerState& handler, bool withName)
@@ -181,15 +204,10 @@ void TypeSection(Table& table, const TypeState& type)
 
 std::wstring SummaryLine(const AssociationReport& report)
 {
-    std::wstring line = Formatted(IDS_REPORT_SUMMARY, report.types.size());
-    const wchar_t* separator = L": ";
-    for (TypeStatus status : {TypeStatus::Registered, TypeStatus::ChosenForOther, TypeStatus::Stale, TypeStatus::NotRegistered}) {
-        const size_t count = report.Count(status);
-        if (count == 0) continue;
-        line += separator + std::to_wstring(count) + L" " + Text(StatusText(status));
-        separator = L", ";
-    }
-    return line;
+    std::vector<DWORD_PTR> numbers{report.types.size()};
+    for (TypeStatus status : {TypeStatus::Registered, TypeStatus::ChosenForOther, TypeStatus::Stale, TypeStatus::NotRegistered})
+        numbers.push_back(report.Count(status));
+    return FormattedWith(IDS_REPORT_SUMMARY, numbers);
 }
 
 // --- JSON -------------------------------------------------------------------
@@ -225,13 +243,13 @@ json Json(const std::vector<Finding>& findings)
 json Json(const VerbState& verb)
 {
     return json{{"name", Utf8(verb.name)}, {"command", Utf8(verb.command)}, {"client", Utf8(verb.client)},
-                {"clientExists", verb.clientExists}};
+                {"clientExists", verb.clientExists ? json(*verb.clientExists) : json()}};
 }
 
 json Json(const HandlerState& handler)
 {
     return json{{"command", Json(handler.command)}, {"ours", handler.ours}, {"name", Json(handler.displayName)},
-                {"backup", Json(handler.backup)}, {"clientExists", handler.verb ? json(handler.verb->clientExists) : json()},
+                {"backup", Json(handler.backup)}, {"clientExists", handler.verb && handler.verb->clientExists ? json(*handler.verb->clientExists) : json()},
                 {"findings", Json(handler.findings)}};
 }
 
@@ -312,5 +330,7 @@ std::string FormatReportJson(const AssociationReport& report)
         {"summary", summary},
         {"consistent", report.Consistent()},
     };
-    return document.dump(2) + "\n";
+    // Every character beyond ASCII escaped: whatever code page a script
+    // reads the output in, the document comes through unchanged.
+    return document.dump(2, ' ', true) + "\n";
 }

@@ -10,11 +10,11 @@
 // the end; texts from the resource module.
 std::wstring FormatReportText(const AssociationReport& report);
 
-// UTF-16 text as UTF-8, the encoding both outputs are written in.
+// UTF-16 text as UTF-8, as the JSON library takes text.
 std::string Utf8(const std::wstring& text);
 
-// The same facts as one JSON document, in UTF-8; names and values are
-// fixed English words, never translated.
+// The same facts as one JSON document, in ASCII (every other character
+// escaped); names and values are fixed English words, never translated.
 std::string FormatReportJson(const AssociationReport& report);
 
 #endif
