@@ -69,8 +69,12 @@
 #define IDS_REPORT_VIEW_32          10532
 #define IDS_REPORT_COMMAND          10533
 #define IDS_REPORT_NAME             10534
-#define IDS_REPORT_SUMMARY          10535   // %1..%5: types in all, then by TypeStatus
+#define IDS_REPORT_SUMMARY          10535   // %1..%5: types in all, then by TypeStatus; %6: opening with the player
 #define IDS_REPORT_CLIENT_UNCHECKED 10536
+#define IDS_REPORT_DOUBLE_CLICK     10537
+#define IDS_REPORT_OPENS_PLAYER     10538
+#define IDS_REPORT_OPENS_OTHER      10539   // %1: the program's name, %2: its class
+#define IDS_REPORT_WINDOWS_ASKS     10560
 #define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
 #define IDS_REPORT_FINDING_FIRST    10550   // 10550..10557: Finding in order
 
@@ -100,6 +104,7 @@
 #define IDC_TYPE_REMOVE         1346
 #define IDC_TYPE_EDIT           1347
 #define IDC_TYPES_BACK          1348
+#define IDC_OPEN_DEFAULT_APPS   1360
 
 // File type edit dialog (265)
 #define IDC_EDIT_EXTENSION      1330

@@ -5,6 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "driver/dialog_driver.h"
 #include "resource.h"
@@ -15,13 +17,71 @@ namespace {
 std::wstring Tool() { return InstallDir() + L"\\KorvaneAssoc.exe"; }
 std::wstring PlayersState() { return Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen") + Snapshot(HKEY_CLASSES_ROOT, L"AudioCD"); }
 
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }  // ASCII paths
+
+std::vector<std::string> LinesOf(const std::wstring& path)
+{
+    std::ifstream file{std::filesystem::path(path)};
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);) lines.push_back(line.substr(0, line.find('\r')));
+    return lines;
+}
+
+// What a stand-in program wrote down, a line per start: the desktop's shell
+// starts it a moment after the tool asked it to.
+std::vector<std::string> Launched(const std::wstring& log, size_t expected)
+{
+    for (int wait = 0; wait < 50 && LinesOf(log).size() < expected; ++wait) Sleep(100);
+    Sleep(300);
+    return LinesOf(log);
+}
+
+// The prefix's control.exe replaced by the stand-in for the length of a
+// test; Wine runs it instead of its own (DllOverrides, kept aside by the
+// fixture).
+class ControlPanelStandIn {
+public:
+    ControlPanelStandIn()
+    {
+        CopyFileW(control_.c_str(), kept_.c_str(), FALSE);
+        CopyFileW((InstallDir() + L"\\Tovrix.exe").c_str(), control_.c_str(), FALSE);
+        PutString(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"control.exe", L"native");
+        DeleteFileW(log.c_str());
+    }
+    ~ControlPanelStandIn()
+    {
+        CopyFileW(kept_.c_str(), control_.c_str(), FALSE);
+        DeleteFileW(kept_.c_str());
+        DeleteFileW(log.c_str());
+    }
+    const std::wstring system = [] {
+        wchar_t folder[MAX_PATH] = L"";
+        GetSystemDirectoryW(folder, MAX_PATH);
+        return std::wstring(folder);
+    }();
+    const std::wstring log = system + L"\\Tovrix.log";
+
+private:
+    const std::wstring control_ = system + L"\\control.exe", kept_ = system + L"\\control.kept";
+};
+
 class InstalledTool : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
         keys_.AddPlayersKeys({L"mp3", L"wav"});
+        // Windows 10, as Wine tells a program whose manifest names it, and a
+        // stand-in for the Settings app that writes down the link it gets.
+        keys_.Add(HKEY_CURRENT_USER, L"Software\\Wine", 0, true);
+        PutString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", L"win10");
+        keys_.Add(HKEY_CLASSES_ROOT, L"ms-settings");
+        CreateDirectoryW(folder_.File(L"settings").c_str(), nullptr);
+        CopyFileW((InstallDir() + L"\\Tovrix.exe").c_str(), settingsApp_.c_str(), FALSE);
+        PutString(HKEY_CLASSES_ROOT, L"ms-settings", L"URL Protocol", L"");
+        PutString(HKEY_CLASSES_ROOT, L"ms-settings\\shell\\open\\command", nullptr, L"\"" + settingsApp_ + L"\" \"%1\"");
     }
+    std::vector<std::string> SettingsAppLaunched(size_t expected) { return Launched(folder_.File(L"settings\\Tovrix.log"), expected); }
     // Starts "/Register" and waits for its main dialog.
     HWND Start(PROCESS_INFORMATION& tool)
     {
@@ -31,6 +91,7 @@ protected:
     PreservedKeys keys_;
     TempFolder folder_;
     const std::wstring ini_ = L"\"" + folder_.File(L"Korvane.ini") + L"\"";
+    const std::wstring settingsApp_ = folder_.File(L"settings\\Tovrix.exe");
 };
 
 TEST_F(InstalledTool, ExitCodesWithoutDialogs)
@@ -43,6 +104,7 @@ TEST_F(InstalledTool, ExitCodesWithoutDialogs)
     for (const auto& c : cases) EXPECT_EQ(RunAndWait(Tool(), c.arguments), c.exitCode) << testing::PrintToString(c.arguments);
     EXPECT_EQ(PlayersState() + Snapshot(HKEY_CLASSES_ROOT, L".mp3"), before);
     EXPECT_EQ(IniString(folder_.File(L"Korvane.ini"), L"Preference", L"ExecMethod"), kMissing) << "no settings written";
+    EXPECT_TRUE(SettingsAppLaunched(0).empty()) << "/Unregister never opens Windows' default apps";
 }
 
 TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
@@ -58,6 +120,10 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     script.description = L"Korvane MPEG サウンド 中文 Ελληνικά 😀";
     EXPECT_TRUE(DriveRegistration(tool.dwProcessId, script));
     ASSERT_EQ(WaitExit(tool), 1u);
+    // Nothing was ticked yet, so the box to choose the player in Windows'
+    // default apps was: the Settings app shows the player's own page.
+    EXPECT_EQ(SettingsAppLaunched(1), std::vector<std::string>{"\"" + Narrow(settingsApp_) +
+                                                               "\" \"ms-settings:defaultapps?registeredAppMachine=Korvane%20Player\""});
     EXPECT_EQ(IniString(ini, L"mp3", L"Description"), script.description);
     EXPECT_EQ(std::ifstream(std::filesystem::path(ini)).get(), 0xFF) << "a byte-order mark";
 
@@ -104,6 +170,17 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     const std::wstring after = PlayersState();
     EXPECT_EQ(RunAndWait(Tool(), L"/Unregister"), 1u);
     EXPECT_EQ(PlayersState(), after);
+
+    // Windows 7 (Wine's own default): its Default Programs page, through
+    // control.exe, where the interface of Vista's own dialog is not there.
+    PutString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", L"win7");
+    ControlPanelStandIn controlPanel;
+    tool = StartProcess(Tool(), L"/Register " + ini_);
+    EXPECT_TRUE(DriveRegistration(tool.dwProcessId, RegistrationScript{}));
+    EXPECT_EQ(WaitExit(tool), 1u);
+    EXPECT_EQ(Launched(controlPanel.log, 1),
+              std::vector<std::string>{"\"" + Narrow(controlPanel.system) + "\\control.exe\" /name Microsoft.DefaultPrograms "
+                                       "/page pageDefaultProgram\\pageAdvancedSettings?pszAppName=Korvane%20Player"});
 }
 
 TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
@@ -135,6 +212,7 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
     EXPECT_EQ(WaitExit(tool), 0u);
     EXPECT_EQ(IniString(folder_.File(L"Korvane.ini"), L"RegisterdExtensions", L"Extensions"), kMissing) << "types not stored";
     EXPECT_EQ(PlayersState(), before);
+    EXPECT_TRUE(SettingsAppLaunched(0).empty()) << "Save and Close, Back and Cancel never open Windows' default apps";
 }
 
 // Many types as an older version left them: registered, each extension key
@@ -226,6 +304,7 @@ void AnswerRegistration(DWORD processId)
     Key(list, VK_HOME);
     for (int i = 0; i < ItemCount(list); Key(list, VK_DOWN), ++i)
         if (ItemChecked(list, i) && i % 4 == 0) Key(list, VK_SPACE);
+    SetBox(types, IDC_OPEN_DEFAULT_APPS, false);
     Press(types, IDOK);
 }
 
@@ -302,6 +381,7 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
                                               << testing::PrintToString(firstDifference);
     }
     ClearOlderVersion();
+    EXPECT_TRUE(SettingsAppLaunched(0).empty()) << "the box unticked, nothing opens";
 }
 
 } // namespace

@@ -96,11 +96,15 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
     CreateDirectoryW(spaced.c_str(), nullptr);
     CopyFileW((InstallDir() + L"\\Tovrix.exe").c_str(), (spaced + L"\\Tovrix.exe").c_str(), FALSE);
     CopyFileW(BesideTests(kLongNamedIcon).c_str(), folder_.File(L"Sound, Icons.ico").c_str(), FALSE);
-    const auto counted = [](int registered, int chosen, int stale, int notRegistered) {
+    const auto counted = [](int registered, int chosen, int stale, int notRegistered, int opening) {
         return "File types: " + std::to_string(registered + chosen + stale + notRegistered) + " (registered: " +
                std::to_string(registered) + ", chosen by the user for another program: " + std::to_string(chosen) +
-               ", stale: " + std::to_string(stale) + ", not registered: " + std::to_string(notRegistered) + ")";
+               ", stale: " + std::to_string(stale) + ", not registered: " + std::to_string(notRegistered) +
+               "); opening with Korvane Player on a double-click: " + std::to_string(opening);
     };
+    const auto otherClass = [](const wchar_t* progId) { PutString(HKEY_CLASSES_ROOT, progId, nullptr, L"Other Player"); };
+    keys_.Add(HKEY_CLASSES_ROOT, L"Other.App");
+    keys_.Add(HKEY_CLASSES_ROOT, L"Other.kvr");
     const struct {
         const char* name;
         std::function<void()> seed;
@@ -108,17 +112,20 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         const char* status;   // of .kvr, in the JSON
         const char* finding;  // of .kvr, in the JSON; null: none
         std::string line;     // in the readable report, in the OEM code page
+        const char* opens = "";  // the class a double-click on a .kvr file opens; "": Windows asks
     } cases[] = {
-        {"clean", [] {}, 0, "registered", nullptr, counted(1, 0, 0, 0)},
+        {"clean", [] {}, 0, "registered", nullptr, "Windows asks which program to use"},
         {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
          1, "stale", "capability-views-differ", "the 64-bit and 32-bit capability values differ"},
         {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
          1, "stale", "capability-without-class", "a capability value without a class"},
         {"no capability", [] { DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), L".kvr"); },
          1, "stale", "class-without-capability", "a class without a capability value"},
-        {"backup left", [] { PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
-                             PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr"); },
-         1, "stale", "stale-backup", "a backup left on a key that the player no longer holds"},
+        {"backup left; another program owns the extension key", [&] {
+             PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
+             PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr");
+             otherClass(L"Other.kvr"); },
+         1, "stale", "stale-backup", "a backup left on a key that the player no longer holds", "Other.kvr"},
         {"client gone", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\Gone\\Tovrix.exe\" \"%1\""); },
          1, "stale", "client-missing", "(client missing)"},
         {"a folder where the client should be", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\windows\" \"%1\""); },
@@ -141,8 +148,12 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
              for (REGSAM view : kBothViews)
                  Seed({{HKEY_LOCAL_MACHINE, kCapability, L".kvr", REG_EXPAND_SZ, Sz(L"Korvane kvr File"), view}}); },
          1, "stale", "capability-names-another-class", "the capability value names another class"},
-        {"user chose another program", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Other.App"); },
-         0, "chosen-for-other", nullptr, counted(0, 1, 0, 0)},
+        {"user chose another program", [&] {
+             PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Other.App");
+             otherClass(L"Other.App"); },
+         0, "chosen-for-other", nullptr, "opens Other Player (Other.App)", "Other.App"},
+        {"user chose the player", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Korvane kvr File"); },
+         0, "registered", nullptr, counted(1, 0, 0, 0, 1), "Korvane kvr File"},
         {"settings file missing", [] {}, 0, "registered", nullptr, "(not found)"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
          0, "registered", nullptr, "(holds no list of file types)"},
@@ -166,7 +177,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
              std::wstring list;
              for (int i = 0; i < 400; ++i) list += L"kvt" + std::to_wstring(i) + L";";
              WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=" + list + L"kvr;\n"); },
-         0, "registered", nullptr, counted(1, 0, 0, 400)},
+         0, "registered", nullptr, counted(1, 0, 0, 400, 0)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -205,6 +216,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         EXPECT_EQ((*kvr)["status"], c.status);
         if (c.finding) EXPECT_EQ((*kvr)["findings"], nlohmann::json::array({c.finding}));
         else EXPECT_TRUE((*kvr)["findings"].empty());
+        EXPECT_EQ((*kvr)["doubleClick"], (nlohmann::json{{"progId", c.opens}, {"opensPlayer", c.opens == std::string("Korvane kvr File")}}));
         if (text.size() > 26000) ExpectWholeOnAConsole(folder_.path(), c.line);
     }
 }

@@ -132,7 +132,11 @@ INT_PTR RunFileTypes(const std::function<void(HWND types, HWND list)>& script)
 TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
 {
     g_fileTypes = SomeTypes();
+    associationContext.openDefaultApps = -1;  // a new run
     EXPECT_EQ(RunFileTypes([](HWND types, HWND list) {
+        // wav and kvx are ticked, and a double-click opens neither with the
+        // player: the box to choose it in Windows' default apps is ticked.
+        EXPECT_TRUE(BoxChecked(types, IDC_OPEN_DEFAULT_APPS));
         ASSERT_EQ(ItemCount(list), 5);  // sorted by extension: kvx, mp3, ogg, wav, zzl
         RECT client{}, item{LVIR_LABEL, 0, 0, 0};
         GetClientRect(list, &client);
@@ -193,6 +197,7 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         Sleep(200);
         EXPECT_EQ(ItemCount(list), 3);
         EXPECT_EQ(SelectedItem(list), -1);
+        EXPECT_TRUE(BoxChecked(types, IDC_OPEN_DEFAULT_APPS)) << "ticking types leaves the box alone";
         Press(types, IDC_TYPES_BACK);
     }), 2);
     const std::vector<std::wstring> ticks{L"aac+", L"kvx-", L"mp3+"};
@@ -200,7 +205,19 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
     EXPECT_EQ(g_fileTypes[0].description + L"|" + g_fileTypes[1].description, L"Advanced Audio|Edited");
     EXPECT_EQ(g_fileTypes[0].iconPath, resourceModulePath);
     EXPECT_EQ(g_fileTypes[0].iconId, -101);
+    // In a new run where the user has chosen the player for both ticked
+    // types already, there is nothing to choose: the box starts unticked.
+    PreservedKeys keys;
+    for (const std::wstring type : {L"aac", L"mp3"}) {
+        const std::wstring choice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + type;
+        keys.Add(HKEY_CURRENT_USER, choice);
+        keys.Add(HKEY_CLASSES_ROOT, ProgId(type));
+        PutString(HKEY_CURRENT_USER, choice + L"\\UserChoice", L"ProgId", ProgId(type));
+        PutString(HKEY_CLASSES_ROOT, ProgId(type), nullptr, L"");
+    }
+    associationContext.openDefaultApps = -1;
     EXPECT_EQ(RunFileTypes([](HWND types, HWND list) {  // opened again: the same list; a cancel asks first
+        EXPECT_FALSE(BoxChecked(types, IDC_OPEN_DEFAULT_APPS));
         EXPECT_EQ(ItemCount(list), 3);
         ASSERT_EQ(SelectByTyping(types, list, L"aa"), 0);
         Press(types, IDC_TYPE_REMOVE);

@@ -36,6 +36,7 @@ AssociationContext InitialAssociationContext()
         0, 0,
         {-109, -107, -108, -110, -102, -104, -103, -105, -105, -105},
         2,
+        -1,
     };
 }
 

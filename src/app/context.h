@@ -39,6 +39,7 @@ struct AssociationContext {
     int folderSelected;
     int builtinIconIds[kBuiltinTypeCount];
     int execMethod;
+    int openDefaultApps;                // -1 until the file types dialog decides; 1: open Windows' default apps after registering
 };
 
 extern wchar_t settingsPath[kPathChars];

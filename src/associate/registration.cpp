@@ -7,6 +7,7 @@
 #include "app/context.h"
 #include "app/settings.h"
 #include "associate/applier.h"
+#include "associate/default_apps.h"
 #include "associate/verbs.h"
 #include "catalogue/discovery.h"
 #include "catalogue/file_types.h"
@@ -112,5 +113,8 @@ int RunRegistration()
     const INT_PTR result = RunDialogs();
     if (result != 1) return static_cast<int>(result);
     Apply(catalogue);
+    // Only the user may make the player the default: Windows' own page,
+    // where they do it, comes last, once everything it shows is written.
+    if (associationContext.openDefaultApps > 0) OpenDefaultAppsPage();
     return 1;
 }

@@ -1,10 +1,11 @@
-// Tiny owners of Windows handles, so that every key, module and icon is
-// released on every path.
+// Tiny owners of Windows handles, so that every key, module, icon and COM
+// object is released on every path.
 #ifndef KORVANE_REGISTRY_HANDLES_H
 #define KORVANE_REGISTRY_HANDLES_H
 
 #include <windows.h>
 #include <commctrl.h>
+#include <oleauto.h>
 
 #include <utility>
 
@@ -42,11 +43,16 @@ struct ModuleTraits { static void Close(HMODULE module) { FreeLibrary(module); }
 struct IconTraits { static void Close(HICON icon) { DestroyIcon(icon); } };
 struct BitmapTraits { static void Close(HBITMAP bitmap) { DeleteObject(bitmap); } };
 struct ImageListTraits { static void Close(HIMAGELIST list) { ImageList_Destroy(list); } };
+struct ComTraits { template <typename Interface> static void Close(Interface* object) { object->Release(); } };
+struct BstrTraits { static void Close(BSTR text) { SysFreeString(text); } };
 
 using RegKey = UniqueHandle<HKEY, KeyTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
 using UniqueIcon = UniqueHandle<HICON, IconTraits>;
 using UniqueBitmap = UniqueHandle<HBITMAP, BitmapTraits>;
 using UniqueImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
+template <typename Interface>
+using ComPtr = UniqueHandle<Interface*, ComTraits>;
+using UniqueBstr = UniqueHandle<BSTR, BstrTraits>;
 
 #endif

@@ -89,6 +89,20 @@ void DeleteSubKeys(HKEY key)
     }
 }
 
+bool ReadString(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* valueName, std::wstring& text)
+{
+    RegKey key;
+    if (!OpenKey(root, subKey, access, key)) return false;
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return false;
+    if (type != REG_SZ) return false;
+    RegistryValue value;
+    if (!ReadRawValue(key.get(), valueName, value) || value.type != REG_SZ) return false;
+    text = value.AsText();
+    return true;
+}
+
+
 using RegDeleteKeyExWFn = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 
 } // namespace
@@ -203,16 +217,20 @@ void DeleteAllBut(HKEY root, const wchar_t* subKey, const wchar_t* keptSubKey)
 
 bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text)
 {
-    RegKey key;
-    if (!OpenKey(root, subKey, Access(), key)) return false;
-    DWORD type = REG_NONE;
-    if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return false;
-    if (type != REG_SZ) return false;
-    RegistryValue value;
-    if (!ReadRawValue(key.get(), valueName, value) || value.type != REG_SZ) return false;
-    text = value.AsText();
-    return true;
+    return ReadString(root, subKey, Access(), valueName, text);
 }
+
+bool QueryStringValueToRead(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text)
+{
+    return ReadString(root, subKey, KEY_QUERY_VALUE | registryViewFlag, valueName, text);
+}
+
+bool KeyExistsToRead(HKEY root, const wchar_t* subKey)
+{
+    RegKey key;
+    return OpenKey(root, subKey, KEY_QUERY_VALUE | registryViewFlag, key);
+}
+
 
 bool KeyExists(HKEY root, const wchar_t* subKey)
 {

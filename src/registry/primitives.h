@@ -74,6 +74,13 @@ bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName
 // True when the key opens in the current view.
 bool KeyExists(HKEY root, const wchar_t* subKey);
 
+// The same two for keys that are not the player's to change, opened for
+// reading only: keys the system guards against writing (a user's choice,
+// classes of Windows itself) open so too. The text is that of a REG_SZ
+// value; false, text untouched, for any other.
+bool QueryStringValueToRead(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text);
+bool KeyExistsToRead(HKEY root, const wchar_t* subKey);
+
 // True when the key holds valueName, of whatever type and size.
 bool ValueExists(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
 

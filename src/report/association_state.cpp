@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/context.h"
+#include "catalogue/double_click.h"
 #include "catalogue/icons.h"
 #include "registry/file_type_class.h"
 #include "registry/player_keys.h"
@@ -144,6 +145,26 @@ void ReadClass(TypeState& type, const std::wstring& progId)
         type.verbs.push_back(ReadVerb(verb, shell + L"\\" + verb + L"\\command"));
 }
 
+// The program behind a class: the name Windows gives its application, else
+// the class's own description.
+std::wstring ProgramName(const std::wstring& progId)
+{
+    wchar_t name[kPathChars] = L"";
+    DWORD length = kPathChars;
+    if (SUCCEEDED(AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_FRIENDLYAPPNAME, progId.c_str(), nullptr, name, &length)) && name[0])
+        return name;
+    std::wstring description;
+    QueryStringValueToRead(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, description);
+    return description;
+}
+
+void ReadDoubleClick(TypeState& type, const std::wstring& progId)
+{
+    type.doubleClick = DoubleClickProgId(type.extension);
+    type.opensPlayer = SameText(type.doubleClick, progId);
+    if (!type.opensPlayer && !type.doubleClick.empty()) type.doubleClickName = ProgramName(type.doubleClick);
+}
+
 void Judge(TypeState& type, const std::wstring& progId)
 {
     const ValueState& c64 = type.capability.view64;
@@ -187,6 +208,7 @@ TypeState ReadType(const std::wstring& extension, bool stored)
     type.backup = ReadState(HKEY_CLASSES_ROOT, dotted, kBackupValueName);
     const std::wstring choiceKey = std::wstring(kFileExtsKey) + L"\\" + dotted + L"\\UserChoice";
     QueryStringValue(HKEY_CURRENT_USER, choiceKey.c_str(), L"ProgId", type.userChoice);
+    ReadDoubleClick(type, progId);
     Judge(type, progId);
     return type;
 }
@@ -282,6 +304,11 @@ bool AssociationReport::Consistent() const
     auto clean = [](const std::vector<Finding>& findings) { return findings.empty(); };
     return clean(defaultProgramsFindings) && clean(audioCd.findings) && clean(folder.findings) &&
            std::all_of(types.begin(), types.end(), [&](const TypeState& t) { return clean(t.findings); });
+}
+
+size_t AssociationReport::OpeningWithPlayer() const
+{
+    return static_cast<size_t>(std::count_if(types.begin(), types.end(), [](const TypeState& t) { return t.opensPlayer; }));
 }
 
 size_t AssociationReport::Count(TypeStatus status) const

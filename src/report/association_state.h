@@ -69,7 +69,10 @@ struct TypeState {
     ValueState owner;        // the extension key's default value
     Owner ownerKind = Owner::None;
     ValueState backup;       // "Before Korvane" on the extension key
-    std::wstring userChoice; // the ProgId Windows opens it with for this user; empty: none
+    std::wstring userChoice; // the ProgId the user chose (UserChoice); empty: none
+    std::wstring doubleClick;      // the class a double-click opens (DoubleClickProgId); empty: Windows asks
+    std::wstring doubleClickName;  // the name of the program behind that class, where one is known
+    bool opensPlayer = false;
     std::vector<Finding> findings;
     TypeStatus status = TypeStatus::NotRegistered;
 };
@@ -108,6 +111,7 @@ struct AssociationReport {
 
     bool Consistent() const;
     size_t Count(TypeStatus status) const;
+    size_t OpeningWithPlayer() const;
 };
 
 // Reads everything; never writes. registryAccessRights must be KEY_READ.

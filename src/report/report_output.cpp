@@ -174,6 +174,15 @@ std::wstring OwnerText(const TypeState& type)
     }
 }
 
+std::wstring DoubleClickText(const TypeState& type)
+{
+    if (type.opensPlayer) return Text(IDS_REPORT_OPENS_PLAYER);
+    if (type.doubleClick.empty()) return Text(IDS_REPORT_WINDOWS_ASKS);
+    const std::wstring name = type.doubleClickName.empty() ? Text(IDS_REPORT_OWNER_OTHER) : type.doubleClickName;
+    const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(name.c_str()), reinterpret_cast<DWORD_PTR>(type.doubleClick.c_str())};
+    return FormattedWith(IDS_REPORT_OPENS_OTHER, std::vector<DWORD_PTR>(std::begin(inserts), std::end(inserts)));
+}
+
 void TypeSection(Table& table, const TypeState& type)
 {
     table.Heading(L"." + type.extension + L": " + Text(StatusText(type.status)));
@@ -183,6 +192,7 @@ void TypeSection(Table& table, const TypeState& type)
     if (nothingOfOurs) {
         table.Row(Text(IDS_REPORT_OWNER), OwnerText(type));
         if (!type.userChoice.empty()) table.Row(Text(IDS_REPORT_USER_CHOICE), type.userChoice);
+        table.Row(Text(IDS_REPORT_DOUBLE_CLICK), DoubleClickText(type));
         table.Findings(type.findings);
         return;
     }
@@ -199,6 +209,7 @@ void TypeSection(Table& table, const TypeState& type)
     table.Row(Text(IDS_REPORT_OWNER), OwnerText(type));
     table.Row(Text(IDS_REPORT_BACKUP), type.backup.present ? Shown(type.backup) : Text(IDS_REPORT_NONE));
     table.Row(Text(IDS_REPORT_USER_CHOICE), type.userChoice.empty() ? Text(IDS_REPORT_NONE) : type.userChoice);
+    table.Row(Text(IDS_REPORT_DOUBLE_CLICK), DoubleClickText(type));
     table.Findings(type.findings);
 }
 
@@ -207,6 +218,7 @@ std::wstring SummaryLine(const AssociationReport& report)
     std::vector<DWORD_PTR> numbers{report.types.size()};
     for (TypeStatus status : {TypeStatus::Registered, TypeStatus::ChosenForOther, TypeStatus::Stale, TypeStatus::NotRegistered})
         numbers.push_back(report.Count(status));
+    numbers.push_back(report.OpeningWithPlayer());
     return FormattedWith(IDS_REPORT_SUMMARY, numbers);
 }
 
@@ -272,6 +284,7 @@ json Json(const TypeState& type)
         {"extensionKey", {{"owner", Json(type.owner)}, {"ownerIs", kOwnerNames[static_cast<int>(type.ownerKind)]},
                           {"backup", Json(type.backup)}}},
         {"userChoice", type.userChoice.empty() ? json() : json(Utf8(type.userChoice))},
+        {"doubleClick", {{"progId", Utf8(type.doubleClick)}, {"opensPlayer", type.opensPlayer}}},
         {"findings", Json(type.findings)},
     };
 }
@@ -317,7 +330,7 @@ std::string FormatReportJson(const AssociationReport& report)
         defaultPrograms.push_back(json{{"key", Utf8(v.key)}, {"name", Utf8(v.name)}, {"value", Json(v.value)}});
     json types = json::array();
     for (const TypeState& type : report.types) types.push_back(Json(type));
-    json summary{{"types", report.types.size()}};
+    json summary{{"types", report.types.size()}, {"opensPlayer", report.OpeningWithPlayer()}};
     for (TypeStatus status : {TypeStatus::Registered, TypeStatus::ChosenForOther, TypeStatus::Stale, TypeStatus::NotRegistered})
         summary[kStatusNames[static_cast<int>(status)]] = report.Count(status);
     const json document{

@@ -8,6 +8,7 @@
 
 #include "app/context.h"
 #include "app/settings.h"
+#include "catalogue/double_click.h"
 #include "catalogue/file_types.h"
 #include "catalogue/icons.h"
 #include "resource.h"
@@ -209,6 +210,11 @@ void OnInitDialog(HWND dialog)
     SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const FileTypeEntry& entry : g_fileTypes) AddItem(list, new FileTypeEntry(entry), pictures);
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    // Decided once per run, from the ticks the dialog first opens with; the
+    // user's own choice then lasts through Back and Next.
+    int& openDefaultApps = associationContext.openDefaultApps;
+    if (openDefaultApps < 0) openDefaultApps = EveryTickedTypeOpensWithPlayer(g_fileTypes) ? 0 : 1;
+    SetCheck(dialog, IDC_OPEN_DEFAULT_APPS, openDefaultApps != 0);
     ShowWindow(dialog, SW_SHOWNORMAL);
     SetFocus(list);
 }
@@ -273,6 +279,7 @@ void OnConfirm(HWND dialog, int command)
         shown.push_back(*entry);
     }
     g_fileTypes = std::move(shown);
+    associationContext.openDefaultApps = IsChecked(dialog, IDC_OPEN_DEFAULT_APPS) ? 1 : 0;
     EndDialog(dialog, command == IDOK ? 1 : 2);
 }
 
