@@ -147,9 +147,13 @@ Round MakeRound(std::mt19937& random)
             if (random() % 2) round.before.push_back({HKEY_CLASSES_ROOT, key, L"Content Type", REG_SZ, Sz(L"audio/x")});
             if (random() % 2) round.before.push_back({HKEY_CLASSES_ROOT, key + L"\\OpenWithProgids", L"Other", REG_SZ, Sz(L"")});
             break;
-        case 2:  // only other values, no owner
-            round.before.push_back({HKEY_CLASSES_ROOT, key, L"PerceivedType", REG_SZ, Sz(L"audio")});
+        case 2: {  // no owner, and something else that keeps the key: a value, one of no data, a long name
+            const RegValue keepers[] = {{HKEY_CLASSES_ROOT, key, L"PerceivedType", REG_SZ, Sz(L"audio")},
+                                        {HKEY_CLASSES_ROOT, key, L"", REG_NONE, {}},
+                                        {HKEY_CLASSES_ROOT, key, std::wstring(300, L'n'), REG_SZ, Sz(L"x")}};
+            round.before.push_back(keepers[random() % 3]);
             break;
+        }
         default: {  // an older player registered the type and took its key over, keeping the owner in a backup
             const std::wstring progId = ProgId(type);
             round.takenOver.insert(key);

@@ -38,31 +38,24 @@ std::vector<std::string> Launched(const std::wstring& log, size_t expected)
 
 // The prefix's control.exe replaced by the stand-in for the length of a
 // test; Wine runs it instead of its own (DllOverrides, kept aside by the
-// fixture).
-class ControlPanelStandIn {
-public:
+// fixture). It writes down what it was handed in log.
+struct ControlPanelStandIn {
+    const std::wstring system = std::filesystem::path(GetSystemDirectoryPath()).wstring();
+    const std::wstring control = system + L"\\control.exe", kept = system + L"\\control.kept", log = system + L"\\Tovrix.log";
     ControlPanelStandIn()
     {
-        CopyFileW(control_.c_str(), kept_.c_str(), FALSE);
-        CopyFileW((InstallDir() + L"\\Tovrix.exe").c_str(), control_.c_str(), FALSE);
+        CopyFileW(control.c_str(), kept.c_str(), FALSE);
+        CopyFileW((InstallDir() + L"\\Tovrix.exe").c_str(), control.c_str(), FALSE);
         PutString(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"control.exe", L"native");
         DeleteFileW(log.c_str());
     }
-    ~ControlPanelStandIn()
+    ~ControlPanelStandIn() { CopyFileW(kept.c_str(), control.c_str(), FALSE), DeleteFileW(kept.c_str()), DeleteFileW(log.c_str()); }
+    static std::wstring GetSystemDirectoryPath()
     {
-        CopyFileW(kept_.c_str(), control_.c_str(), FALSE);
-        DeleteFileW(kept_.c_str());
-        DeleteFileW(log.c_str());
-    }
-    const std::wstring system = [] {
         wchar_t folder[MAX_PATH] = L"";
         GetSystemDirectoryW(folder, MAX_PATH);
-        return std::wstring(folder);
-    }();
-    const std::wstring log = system + L"\\Tovrix.log";
-
-private:
-    const std::wstring control_ = system + L"\\control.exe", kept_ = system + L"\\control.kept";
+        return folder;
+    }
 };
 
 class InstalledTool : public testing::Test {

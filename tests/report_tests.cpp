@@ -28,13 +28,6 @@ const std::vector<std::pair<HKEY, std::wstring>> kReportedKeys = {
     {HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\Classes"},
     {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"}, {HKEY_CURRENT_USER, kFileExts}};
 
-size_t Count(const std::string& text, const char* part)
-{
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 // The report written to a console of this process's own: its last line
 // arrives, however long the report (a console of Windows 7 refuses one
 // write of about 26,000 characters).
@@ -196,9 +189,9 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
             EXPECT_EQ(RunCapturing(Report(), L"/JSON Korvane.ini", json, errors, folder_.path().c_str()), c.exitCode);
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
         }
-        // Lines end in CRLF, as cmd and PowerShell expect them.
-        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<long>(Count(text, "\r\n")));
+        const size_t lines = std::count(text.begin(), text.end(), '\n'), size = text.size();
         text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        EXPECT_EQ(size - text.size(), lines) << "lines end in CRLF, as cmd and PowerShell expect them";
         EXPECT_NE(text.find(c.line), std::string::npos) << text;
         EXPECT_EQ(text.rfind("Korvane Player file associations (read only)\n\nSettings file: ", 0), 0u) << text;
         EXPECT_NE(text.find("\n  Software\\Ostrafen\\Korvane Player\\Capabilities\n    ApplicationDescription, 64-bit "),

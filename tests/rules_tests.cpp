@@ -1,8 +1,8 @@
 // The rules that the end-to-end tests cannot reach case by case, as tables:
 // the host library's tokenizer and strings (through their ordinal imports),
-// the DLL search path, the settings file with its truth rule, empty keys,
-// discovery of what the registry holds now with the icons it names, and the
-// store in the settings file.
+// the DLL search path, the settings file with its truth rule, discovery of
+// what the registry holds now with the icons it names, and the store in the
+// settings file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -113,32 +113,6 @@ TEST(SettingsFile, ReadWithDefaultsCutAndSavedBackCanonically)
         {L"Preference", L"ExecMethod", L"4"}, {L"Other", L"Keep", L"me"},
     };
     for (const auto& s : saved) EXPECT_EQ(IniString(settingsPath, s.section, s.key), s.value) << s.key;
-}
-
-TEST(DeleteKeyIfEmpty, KeepsEveryKeyThatHoldsAnything)
-{
-    ProcessStateGuard guard;
-    StartUpLikeTheTool();
-    const std::wstring scratch = L"Software\\KorvaneTests\\Primitives";
-    PreservedKeys keys;
-    keys.Add(HKEY_LOCAL_MACHINE, scratch, registryViewFlag);
-    auto value = [](const std::wstring& name, DWORD type, std::vector<BYTE> data) {
-        return [=](const std::wstring& k) { Seed({{HKEY_LOCAL_MACHINE, k, name, type, data, registryViewFlag}}); };
-    };
-    const struct { const wchar_t* key; std::function<void(const std::wstring&)> fill; int result; } cases[] = {
-        {L"empty", [](const std::wstring& k) { SetStringValue(HKEY_LOCAL_MACHINE, k.c_str(), nullptr, nullptr); }, 0},
-        {L"emptyDefault", value(L"", REG_SZ, Sz(L"")), -1}, {L"zeroSizeDefault", value(L"", REG_NONE, {}), -1},
-        {L"named", value(L"Content Type", REG_SZ, Sz(L"audio/x")), -1},
-        {L"longName", value(std::wstring(2000, L'n'), REG_SZ, Sz(L"x")), -1},
-        {L"sub", [](const std::wstring& k) { SetStringValue(HKEY_LOCAL_MACHINE, (k + L"\\x").c_str(), nullptr, nullptr); }, -1},
-        {L"absent", [](const std::wstring&) {}, 0},
-    };
-    for (const auto& c : cases) {
-        const std::wstring key = scratch + L"\\" + c.key;
-        c.fill(key);
-        EXPECT_EQ(DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, key.c_str()), c.result) << c.key;
-        EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, key, registryViewFlag), c.result != 0) << c.key;
-    }
 }
 
 std::vector<std::wstring> Extensions(const FileTypeList& list)
