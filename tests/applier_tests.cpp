@@ -161,7 +161,6 @@ Round MakeRound(std::mt19937& random)
                 round.before.push_back({HKEY_LOCAL_MACHINE, kCapability, key, REG_SZ, Sz(progId), view});
             round.before.push_back(OlderClassValue(random, progId));
             round.before.push_back({HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", L"", REG_SZ, Sz(L"old.exe \"%1\"")});
-            round.before.push_back({HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(progId)});
             // Its backup names another owner, or (in other letter case) its own
             // class: then there was no owner, and the key goes.
             std::wstring own = progId;
@@ -170,7 +169,14 @@ Round MakeRound(std::mt19937& random)
                                            : RegValue{HKEY_CLASSES_ROOT, key, L"Before Korvane", REG_SZ, Sz(own)};
             round.before.push_back(backup);
             backup.name = L"";  // the owner it kept, as it was
-            if (backup.data != Sz(own)) round.givenBack.push_back(backup);
+            // The key holds the player's class still, or nothing: the backup
+            // comes back. A program that took the key since keeps it.
+            const RegValue newer{HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(L"Newer." + key)};
+            switch (random() % 3) {
+            case 0: round.before.push_back({HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(progId)}); [[fallthrough]];
+            case 1: if (backup.data != Sz(own)) round.givenBack.push_back(backup); break;
+            default: round.before.push_back(newer), round.givenBack.push_back(newer); break;
+            }
             break;
         }
         }
