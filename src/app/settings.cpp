@@ -119,10 +119,17 @@ bool TurnIntoUtf16(const wchar_t* path)
     return false;
 }
 
+// A file that starts with the UTF-16 mark holds any text; only the mark is
+// read, as this is asked before every write of text beyond the code page.
 bool HoldsAnyText(const wchar_t* path)
 {
-    std::vector<BYTE> bytes;
-    return ReadFileBytes(path, bytes) && StartsWith(bytes, kUtf16Mark, 2);
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    std::vector<BYTE> mark(2);
+    DWORD read = 0;
+    const bool ok = ReadFile(file, mark.data(), 2, &read, nullptr) && read == 2;
+    CloseHandle(file);
+    return ok && StartsWith(mark, kUtf16Mark, 2);
 }
 
 } // namespace
