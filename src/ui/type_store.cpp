@@ -42,7 +42,8 @@ std::vector<std::wstring> StoredNames(const wchar_t* path)
         if (name.empty()) continue;
         const bool cut = end == std::wstring::npos && (!complete || !HasSection(path, name.c_str()));
         if (cut || !IsRegistrableExtension(name)) {
-            // It could never be registered, nor read back as itself.
+            // A name cut short is a type the user never had; one that can
+            // never be registered could not be stored back either.
             OutputDebugStringW(L"Korvane: a stored type whose name is cut short or cannot be registered was skipped\n");
             continue;
         }
@@ -50,22 +51,6 @@ std::vector<std::wstring> StoredNames(const wchar_t* path)
     }
     return names;
 }
-
-} // namespace
-
-void LoadStoredTypes(const wchar_t* path, FileTypeList& list)
-{
-    for (const std::wstring& name : StoredNames(path)) {
-        wchar_t description[kPathChars];
-        wchar_t iconPath[kPathChars];
-        GetPrivateProfileStringW(name.c_str(), L"Description", L"", description, kPathChars, path);
-        GetPrivateProfileStringW(name.c_str(), L"IconPath", resourceModulePath, iconPath, kPathChars, path);
-        const int iconId = static_cast<int>(GetPrivateProfileIntW(name.c_str(), L"IconId", -101, path));
-        list.emplace_back(name, description, iconPath, iconId, 0u);
-    }
-}
-
-namespace {
 
 void WriteStoredTypes(const wchar_t* path, const FileTypeList& list)
 {
@@ -92,6 +77,18 @@ void WriteStoredTypes(const wchar_t* path, const FileTypeList& list)
 }
 
 } // namespace
+
+void LoadStoredTypes(const wchar_t* path, FileTypeList& list)
+{
+    for (const std::wstring& name : StoredNames(path)) {
+        wchar_t description[kPathChars];
+        wchar_t iconPath[kPathChars];
+        GetPrivateProfileStringW(name.c_str(), L"Description", L"", description, kPathChars, path);
+        GetPrivateProfileStringW(name.c_str(), L"IconPath", resourceModulePath, iconPath, kPathChars, path);
+        const int iconId = static_cast<int>(GetPrivateProfileIntW(name.c_str(), L"IconId", -101, path));
+        list.emplace_back(name, description, iconPath, iconId, 0u);
+    }
+}
 
 void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
 {
