@@ -119,8 +119,6 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr");
              otherClass(L"Other.kvr"); },
          1, "stale", "stale-backup", "a backup left on a key that the player no longer holds", "Other.kvr"},
-        {"client gone", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\Gone\\Tovrix.exe\" \"%1\""); },
-         1, "stale", "client-missing", "(client missing)"},
         {"a folder where the client should be", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\windows\" \"%1\""); },
          1, "stale", "client-missing", "(client missing)"},
         {"a command to expand, unquoted", [&] {

@@ -105,7 +105,9 @@ TEST_F(Dialogs, MainDialogShowsTheMethodAsksBeforeCancelAndSavesOnConfirm)
     }), 1);
     EXPECT_EQ(c.execMethod, 3);
     EXPECT_EQ(c.addPlayChecked + 2 * c.addOnlyChecked + 4 * c.folderSelected + 8 * c.audioCdSelected, 1 + 8);
-    EXPECT_EQ(IniString(settingsPath, L"Association", L"AddOnlyChecked"), L"FALSE");
+    const struct { const wchar_t* key; const wchar_t* value; } saved[] = {  // canonical words
+        {L"AddPlayChecked", L"TRUE"}, {L"AddOnlyChecked", L"FALSE"}, {L"NewPlayChecked", L"TRUE"}, {L"OpenParentChecked", L"TRUE"}};
+    for (const auto& v : saved) EXPECT_EQ(IniString(settingsPath, L"Association", v.key), v.value) << v.key;
     EXPECT_EQ(IniString(settingsPath, L"Preference", L"ExecMethod"), L"3");
 }
 
