@@ -160,6 +160,9 @@ Round MakeRound(std::mt19937& random)
             for (REGSAM view : kBothViews)
                 round.before.push_back({HKEY_LOCAL_MACHINE, kCapability, key, REG_SZ, Sz(progId), view});
             round.before.push_back(OlderClassValue(random, progId));
+            if (random() % 3 == 0)  // values of the older player's own; a class written again keeps none
+                for (const wchar_t* name : {L"EditFlags", L"FriendlyTypeName"})
+                    round.before.push_back({HKEY_CLASSES_ROOT, progId, name, REG_SZ, Sz(L"older")});
             round.before.push_back({HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", L"", REG_SZ, Sz(L"old.exe \"%1\"")});
             // Its backup names another owner, or (in other letter case) its own
             // class: then there was no owner, and the key goes.
@@ -224,6 +227,10 @@ Round MakeRound(std::mt19937& random)
     default: round.before.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"Other", REG_SZ, Sz(L"kept")}); break;
     }
     if (random() % 2) round.before.push_back({HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb\\command", L"", REG_SZ, Sz(L"x.exe")});
+    // A damaged name of an unfinished change: it names nothing, and nothing is touched for it.
+    if (random() % 4 == 0)
+        round.before.push_back({HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", REG_SZ,
+                                Sz(L"X" + std::wstring(kTypes[random() % 5]))});
     if (random() % 2) round.wanted.push_back(kAudioCd);
     if (random() % 2) round.wanted.push_back(kFolder);
     AssociationContext& c = associationContext;
@@ -263,6 +270,9 @@ void ExpectRegistered(const Round& round)
             EXPECT_EQ(bytes, Sz(progId)) << "REG_SZ " << type << ", its terminator and nothing more";
         }
         EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId, nullptr), e.description);
+        const std::wstring written = Snapshot(HKEY_CLASSES_ROOT, progId);  // every value of it a default value
+        for (size_t at = written.find(L"\n  \""); at != std::wstring::npos; at = written.find(L"\n  \"", at + 1))
+            EXPECT_EQ(written.compare(at + 4, 2, L"\" "), 0) << written;
         EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, progId + L"\\shell"), verbs);
         EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\shell\\Open\\Command", nullptr), kClient + openTails[c.execMethod]);
         for (const std::wstring& verb : verbs) {

@@ -106,6 +106,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         const char* finding;  // of .kvr, in the JSON; null: none
         std::string line;     // in the readable report, in the OEM code page
         const char* opens = "";  // the class a double-click on a .kvr file opens; "": Windows asks
+        const char* owner = "none";  // of the .kvr key, in the JSON
     } cases[] = {
         {"clean", [] {}, 0, "registered", nullptr, "Windows asks which program to use"},
         {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
@@ -118,7 +119,9 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
              PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr");
              otherClass(L"Other.kvr"); },
-         1, "stale", "stale-backup", "a backup left on a key that the player no longer holds", "Other.kvr"},
+         1, "stale", "stale-backup", "a backup left on a key that the player no longer holds", "Other.kvr", "other"},
+        {"an extension key naming nothing", [] { PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L""); },
+         0, "registered", nullptr, "Extension key owner"},
         {"a folder where the client should be", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\windows\" \"%1\""); },
          1, "stale", "client-missing", "(client missing)"},
         {"a command to expand, unquoted", [&] {
@@ -208,6 +211,7 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         if (c.finding) EXPECT_EQ((*kvr)["findings"], nlohmann::json::array({c.finding}));
         else EXPECT_TRUE((*kvr)["findings"].empty());
         EXPECT_EQ((*kvr)["doubleClick"], (nlohmann::json{{"progId", c.opens}, {"opensPlayer", c.opens == std::string("Korvane kvr File")}}));
+        EXPECT_EQ((*kvr)["extensionKey"]["ownerIs"], c.owner);
         if (text.size() > 26000) ExpectWholeOnAConsole(folder_.path(), c.line);
     }
 }

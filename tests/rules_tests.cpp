@@ -253,6 +253,10 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     SaveStoredTypes(ini.c_str(), {saved[2], saved[3]});
     EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"");
     EXPECT_EQ(IniString(ini, L"t0", L"IconId"), L"0") << "old sections stay";
+    DeleteFileW(ini.c_str());  // a file that is not there yet is made in UTF-16 for such a text
+    WriteSetting(ini.c_str(), L"wav", L"Description", saved[0].description.c_str());
+    EXPECT_EQ(FileBytes(ini)[0], 0xFF);
+    EXPECT_EQ(IniString(ini, L"wav", L"Description"), saved[0].description);
 }
 
 } // namespace
