@@ -331,6 +331,14 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
         EXPECT_EQ(StaleOlderTypes(), kOlderTypes * 2 / 3) << "a backup where the player holds nothing is stale";
         const DWORD writing = RunTool(run + ini_);
         EXPECT_EQ(StaleOlderTypes(), 0) << "every backup given back or dropped";
+        for (int n = 0; n < kOlderTypes; ++n) {  // the owner each key ends with, its type and bytes
+            const bool newer = HolderOf(n) == NewerProgramHolds, nobody = !newer && NothingBefore(n);
+            DWORD type = REG_NONE;
+            std::vector<BYTE> owner;
+            EXPECT_EQ(GetRaw(HKEY_CLASSES_ROOT, L"." + OlderType(n), nullptr, type, owner), !nobody) << n;
+            if (!nobody) EXPECT_EQ(std::make_pair(type, owner), std::make_pair(newer ? DWORD{REG_SZ} : BackupType(n),
+                                                                               Sz((newer ? L"Newer." : L"Other.") + OlderType(n)))) << n;
+        }
         const std::vector<std::wstring> expected = OlderVersionState();
         int ownersLost = 0, leftBehind = 0;
         std::wstring firstDifference;
