@@ -21,11 +21,6 @@
 
 namespace {
 
-// What a run finds before the dialogs, and may remove when applying.
-struct Catalogue {
-    FileTypeList current;
-};
-
 const FileTypeEntry kAudioCdEntry(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
 const FileTypeEntry kFolderEntry(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
 
@@ -35,10 +30,12 @@ bool HandlerIsOurs(const FileTypeEntry& handler)
     return IsTypeAssociated(probe);
 }
 
-Catalogue BuildCatalogue()
+// Fills g_fileTypes for the dialogs and returns what is the player's now:
+// what applying may remove.
+FileTypeList BuildCatalogue()
 {
-    Catalogue catalogue;
-    DiscoverAssociatedTypes(catalogue.current);
+    FileTypeList current;
+    DiscoverAssociatedTypes(current);
     FileTypeList working;
     AppendBuiltInTypes(working);
     FileTypeList stored;
@@ -46,13 +43,13 @@ Catalogue BuildCatalogue()
     // Stored types first, then what is ours now: the associated types keep
     // their tick and show what the registry holds.
     MergeFileTypes(working, stored);
-    MergeFileTypes(working, catalogue.current);
+    MergeFileTypes(working, current);
     g_fileTypes = working;
 
     associationContext.audioCdSelected = HandlerIsOurs(kAudioCdEntry) ? 1 : 0;
     associationContext.folderSelected = HandlerIsOurs(kFolderEntry) ? 1 : 0;
-    AddCurrentHandlers(catalogue.current);
-    return catalogue;
+    AddCurrentHandlers(current);
+    return current;
 }
 
 // The two dialogs, back and forth; 1 when the user confirmed the types,
@@ -69,8 +66,7 @@ INT_PTR RunDialogs()
     }
 }
 
-
-void Apply(Catalogue& catalogue)
+void Apply(const FileTypeList& current)
 {
     // The user's types are kept first: a run stopped while it writes the
     // registry leaves them stored for the next one.
@@ -78,7 +74,7 @@ void Apply(Catalogue& catalogue)
     WriteDefaultProgramsRecord();
     if (associationContext.audioCdSelected) g_fileTypes.push_back(kAudioCdEntry);
     if (associationContext.folderSelected) g_fileTypes.push_back(kFolderEntry);
-    ApplyAssociations(catalogue.current, g_fileTypes, &associationContext);
+    ApplyAssociations(current, g_fileTypes, &associationContext);
     g_fileTypes.clear();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
@@ -109,10 +105,10 @@ int RunRegistration()
     InitCommonControlsEx(&controls);
 
     LoadVerbDisplayNames();
-    Catalogue catalogue = BuildCatalogue();
+    const FileTypeList current = BuildCatalogue();
     const INT_PTR result = RunDialogs();
     if (result != 1) return static_cast<int>(result);
-    Apply(catalogue);
+    Apply(current);
     // Only the user may make the player the default: Windows' own page,
     // where they do it, comes last, once everything it shows is written.
     if (associationContext.openDefaultApps > 0) OpenDefaultAppsPage();

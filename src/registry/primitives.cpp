@@ -102,7 +102,6 @@ bool ReadString(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* v
     return true;
 }
 
-
 using RegDeleteKeyExWFn = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 
 } // namespace
@@ -230,7 +229,6 @@ bool KeyExistsToRead(HKEY root, const wchar_t* subKey)
     RegKey key;
     return OpenKey(root, subKey, KEY_QUERY_VALUE | registryViewFlag, key);
 }
-
 
 bool KeyExists(HKEY root, const wchar_t* subKey)
 {
