@@ -227,10 +227,13 @@ Round MakeRound(std::mt19937& random)
     default: round.before.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"Other", REG_SZ, Sz(L"kept")}); break;
     }
     if (random() % 2) round.before.push_back({HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb\\command", L"", REG_SZ, Sz(L"x.exe")});
-    // A damaged name of an unfinished change: it names nothing, and nothing is touched for it.
+    // The name of a change an earlier run left unfinished: damaged, it names
+    // nothing; a handler it names is not the player's here. Nothing of
+    // another program's is touched for it.
+    const wchar_t* const unfinished[] = {L"Xkvp1", L"AudioCD", L"Folder", L".", L"Xkvp4"};
     if (random() % 4 == 0)
         round.before.push_back({HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", REG_SZ,
-                                Sz(L"X" + std::wstring(kTypes[random() % 5]))});
+                                Sz(unfinished[random() % 5])});
     if (random() % 2) round.wanted.push_back(kAudioCd);
     if (random() % 2) round.wanted.push_back(kFolder);
     AssociationContext& c = associationContext;

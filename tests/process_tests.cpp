@@ -104,6 +104,10 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
 {
     const std::wstring otherCd = L"\"C:\\Other\\cd.exe\" \"%L\"", ini = folder_.File(L"Korvane.ini");
     PutString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, otherCd);
+    // What an older folder verb may have left: written over, neither stays
+    // (one hides the verb from the menu, the other runs instead of the command).
+    PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen", L"Extended", L"");
+    PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", L"DelegateExecute", L"{00000000-0000-0000-0000-00000000000b}");
     PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register /TopMost " + ini_);
     RegistrationScript script;
     script.tick = {L"mp", L"wa"};
@@ -146,6 +150,9 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     };
     for (const auto& c : classes) EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, c.key, nullptr), c.value) << c.key;
     EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane"), otherCd);
+    EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen", L"Extended") +
+                  GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", L"DelegateExecute"),
+              std::wstring(kMissing) + kMissing);
     // Every type of the dialog is stored, in the order the dialog showed them.
     EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"ape;cda;flac;m3u;m3u16;m3u8;mp3;ogg;wav;wma;");
     const std::pair<const wchar_t*, const wchar_t*> builtInIcons[] = {
