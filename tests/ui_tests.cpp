@@ -146,6 +146,9 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         EXPECT_EQ(ListView_GetColumnWidth(list, 1), client.right - 120);
         EXPECT_TRUE(ItemChecked(list, 0));
         EXPECT_FALSE(ItemChecked(list, 1));
+        wchar_t shown[16] = L"";
+        ListView_GetItemText(list, 0, 1, shown, 16);
+        EXPECT_STREQ(shown, L"Own");
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
         Key(list, VK_SPACE);
         ASSERT_EQ(SelectByTyping(types, list, L"kv"), 0);
@@ -168,7 +171,6 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         Answer(IDOK, kEditDialogMark);
         Sleep(100);
         EXPECT_FALSE(ItemChecked(list, 0)) << "an edit keeps the tick as the user left it";
-        wchar_t shown[16] = L"";
         ListView_GetItemText(list, 0, 1, shown, 16);
         EXPECT_STREQ(shown, L"Edited");
         EXPECT_EQ(SelectedItem(list), 0);
