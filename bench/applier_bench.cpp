@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "app/startup.h"
 #include "associate/applier.h"
 #include "associate/verbs.h"

@@ -186,13 +186,18 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
 TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
 {
     const std::wstring before = PlayersState();
-    PROCESS_INFORMATION tool;
-    HWND main = Start(tool);
+    // Named bare, the settings file is the one in the current folder, for
+    // the profile functions (which would look in the Windows folder) too.
+    PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register Korvane.ini", nullptr, nullptr, folder_.path().c_str());
+    HWND main = WaitForDialog(tool.dwProcessId, kMainDialogMark);
     ASSERT_NE(main, nullptr);
     Press(main, IDC_EXEC_OPEN);
     Press(main, IDC_OK_AND_LEAVE);  // save and close
     EXPECT_EQ(WaitExit(tool), 2u);
     EXPECT_EQ(IniString(folder_.File(L"Korvane.ini"), L"Preference", L"ExecMethod"), L"3");
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    EXPECT_EQ(GetFileAttributesW((windows + std::wstring(L"\\Korvane.ini")).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(std::ifstream(std::filesystem::path(folder_.File(L"Korvane.ini"))).get(), '[') << "plain text stays in the code page";
 
     // Back to the main dialog and on again: the file types dialog returns;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/settings.h"
+#include "app/texts.h"
 #include "associate/applier.h"
 #include "associate/registration.h"
 #include "associate/verbs.h"

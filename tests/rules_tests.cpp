@@ -9,7 +9,6 @@
 #include <functional>
 
 #include "app/context.h"
-#include "app/settings.h"
 #include "app/startup.h"
 #include "catalogue/discovery.h"
 #include "host/zeltrane.h"
@@ -17,7 +16,10 @@
 #include "registry/primitives.h"
 #include "resource.h"
 #include "support.h"
-#include "ui/type_store.h"
+#include "settings/preferences.h"
+#include "settings/settings_file.h"
+#include "settings/ini_text.h"
+#include "settings/type_store.h"
 
 namespace {
 
@@ -150,6 +152,9 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
         {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted
     };
+    // A value name of 300 characters, beyond the buffer names are read
+    // into, listed first: passed over, it hides nothing after it.
+    Declare(L".0" + std::wstring(298, L'n'));
     for (const auto& c : icons) {
         Declare(std::wstring(L".") + c.extension);
         MakeClass(c.extension, c.iconText.empty() ? nullptr : c.iconText.c_str());
@@ -170,15 +175,6 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
                                                 L"kvib", L"kvic", L"kvj"}));
     EXPECT_EQ(list[0].description, L"D kva");
     for (const auto& e : list) EXPECT_EQ(e.flags, FT_ASSOCIATED);
-    // A value name of 256 characters, one more than the buffer holds with
-    // its NUL, ends the walk: what comes after it (Wine lists values by
-    // name) is not seen.
-    Declare(L".kvz" + std::wstring(252, L'n'));
-    Declare(L".kvzz");
-    MakeClass(L"kvzz");
-    FileTypeList cut;
-    DiscoverAssociatedTypes(cut);
-    EXPECT_TRUE(std::none_of(cut.begin(), cut.end(), [](const FileTypeEntry& e) { return e.extension == L"kvzz"; }));
     for (const auto& c : icons) {
         auto e = std::find_if(list.begin(), list.end(), [&](const FileTypeEntry& x) { return x.extension == c.extension; });
         ASSERT_NE(e, list.end()) << testing::PrintToString(c.iconText);
@@ -220,12 +216,8 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     EXPECT_EQ(list[2].iconPath, resourceModulePath);
     EXPECT_EQ(list[2].iconId, -101);
 
-    // A file the player wrote in its code page keeps that form while only
-    // such text comes; the first text beyond it turns the file into UTF-16.
-    DeleteFileW(ini.c_str());
-    std::ofstream(std::filesystem::path(ini), std::ios::binary) << "[Other]\r\nKeep=caf\xE9\r\n";
     FileTypeList saved{
-        {L"wav", L"Wave", L"C:\\Program Files\\K\\KorvaneRes.dll", -109, FT_ASSOCIATED},
+        {L"wav", L"Korvane WAVE サウンド 中文 Ελληνικά 😀", L"C:\\Program Files\\K\\KorvaneRes.dll", -109, FT_ASSOCIATED},
         {L".abc", L"Dotted", L"C:\\a.ico", 0, 0u},
         {L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED}, {L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED},
         {L"semi;colon", L"", L"", 0, 0u}, {L"", L"", L"", 0, 0u},
@@ -233,13 +225,6 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     for (int i = 0; i < 300; ++i) saved.emplace_back(L"t" + std::to_wstring(i), L"", L"", 0, 0u);
     for (wchar_t c : {L'x', L'y', L'z'}) saved.emplace_back(std::wstring(kMaxExtensionChars, c), L"", L"", 0, 0u);
     SaveStoredTypes(ini.c_str(), saved);
-    EXPECT_EQ(FileBytes(ini)[0], '[') << "no byte-order mark for text of the code page";
-    saved[0].description = L"Korvane WAVE サウンド 中文 Ελληνικά 😀";
-    SaveStoredTypes(ini.c_str(), saved);
-    const std::vector<BYTE> bytes = FileBytes(ini);
-    EXPECT_EQ(std::vector<BYTE>(bytes.begin(), bytes.begin() + 6), (std::vector<BYTE>{0xFF, 0xFE, '[', 0, 'O', 0}))
-        << "turned into UTF-16, the lines in their order";
-    EXPECT_EQ(IniString(ini, L"Other", L"Keep"), L"café");
     EXPECT_EQ(IniString(ini, L"AudioCD", L"Description"), kMissing);
     FileTypeList back;
     LoadStoredTypes(ini.c_str(), back);
@@ -247,16 +232,136 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     EXPECT_EQ(Extensions(back)[1], L"abc");
     EXPECT_EQ(Extensions(back).back(), std::wstring(kMaxExtensionChars, L'z'));
     EXPECT_EQ(back[0].description, saved[0].description);
+    EXPECT_EQ(back[1].iconPath, L"C:\\a.ico");
     EXPECT_EQ(back[0].iconId, -109);
     EXPECT_EQ(back[0].flags, 0u);
 
     SaveStoredTypes(ini.c_str(), {saved[2], saved[3]});
     EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"");
     EXPECT_EQ(IniString(ini, L"t0", L"IconId"), L"0") << "old sections stay";
-    DeleteFileW(ini.c_str());  // a file that is not there yet is made in UTF-16 for such a text
-    WriteSetting(ini.c_str(), L"wav", L"Description", saved[0].description.c_str());
-    EXPECT_EQ(FileBytes(ini)[0], 0xFF);
-    EXPECT_EQ(IniString(ini, L"wav", L"Description"), saved[0].description);
+}
+
+// The settings file as another program or an older player may have left
+// it: every form the profile functions read, and the states a Windows file
+// can be in. Saving a description beyond the ANSI code page keeps every
+// other line and reads back exact, or, where the file must not be written,
+// leaves it as it was; either way nothing is left beside it.
+enum class FileState { Plain, ReadOnly, HeldOpen, LeftoverNew, LinkedNew, Linked, BareName, Refused, Gone, Renamed };
+
+std::vector<BYTE> Encoded(const std::wstring& text, TextForm form)
+{
+    std::vector<BYTE> bytes;
+    if (form == TextForm::Ansi || form == TextForm::Utf8) {
+        const UINT codePage = form == TextForm::Ansi ? CP_ACP : CP_UTF8;
+        std::string narrow(WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr) - 1, '\0');
+        WideCharToMultiByte(codePage, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()) + 1, nullptr, nullptr);
+        if (form == TextForm::Utf8) bytes = {0xEF, 0xBB, 0xBF};
+        bytes.insert(bytes.end(), narrow.begin(), narrow.end());
+        return bytes;
+    }
+    const bool big = form == TextForm::Utf16Be;
+    for (wchar_t c : L"\xFEFF" + text) bytes.insert(bytes.end(), {BYTE(big ? c >> 8 : c & 0xFF), BYTE(big ? c & 0xFF : c >> 8)});
+    return bytes;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().wstring());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST(SettingsFile, EveryFormAndStateKeepsTheWholeFile)
+{
+    ProcessStateGuard guard;
+    StartUpLikeTheTool();
+    const std::wstring text = L"; the player's own\r\n[Player]\r\nVolume = 80\r\n\r\n[Other]\r\nKeep=caf\u00e9\r\n[wav]\r\nIconId=-109\r\n";
+    const std::wstring japanese = L"Korvane WAVE \u30b5\u30a6\u30f3\u30c9 \U0001F600";
+    // A move into place that fails the ways ReplaceFileW's callers meet:
+    // refused with the file still there, or after it took the file away
+    // (1176) or renamed it (1177); a second move then goes through.
+    static FileState fault;
+    static int moves;
+    g_moveIntoPlace = [](HANDLE copy, const std::wstring& path, bool replace) {
+        if (fault == FileState::Refused || (fault != FileState::Plain && moves++ == 0)) {
+            if (fault == FileState::Gone) DeleteFileW(path.c_str());
+            if (fault == FileState::Renamed) MoveFileW(path.c_str(), (path + L".old").c_str());
+            SetLastError(fault == FileState::Gone ? ERROR_UNABLE_TO_MOVE_REPLACEMENT : ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
+            return false;
+        }
+        return MoveIntoPlace(copy, path, replace);
+    };
+    struct RealMove { ~RealMove() { g_moveIntoPlace = MoveIntoPlace; } } realMoveAfterwards;
+    const struct { FileState state; std::vector<TextForm> forms; std::vector<std::wstring> beside; } cases[] = {
+        {FileState::Plain, {TextForm::Ansi, TextForm::Utf16Le, TextForm::Utf16Be, TextForm::Utf8}, {}},
+        {FileState::ReadOnly, {TextForm::Ansi, TextForm::Utf16Be}, {}},
+        {FileState::HeldOpen, {TextForm::Ansi, TextForm::Utf16Be, TextForm::Utf8}, {}},
+        {FileState::LeftoverNew, {TextForm::Ansi}, {L"Korvane.ini.new"}},
+        {FileState::LinkedNew, {TextForm::Ansi}, {L"Korvane.ini.new"}},  // a hard link to a file elsewhere
+        {FileState::Linked, {TextForm::Utf16Le}, {}},                    // the file itself one
+        {FileState::BareName, {TextForm::Ansi}, {}},
+        {FileState::Refused, {TextForm::Utf16Le}, {}},
+        {FileState::Gone, {TextForm::Ansi}, {}},
+        {FileState::Renamed, {TextForm::Ansi}, {L"Korvane.ini.old"}},
+    };
+    for (const auto& c : cases) {
+        for (TextForm form : c.forms) {
+            SCOPED_TRACE(testing::Message() << "state " << static_cast<int>(c.state) << ", form " << static_cast<int>(form));
+            TempFolder folder, elsewhere;
+            const std::wstring ini = folder.File(L"Korvane.ini"), sentinel = elsewhere.File(L"sentinel.txt");
+            const std::vector<BYTE> before = Encoded(text, form);
+            std::ofstream(std::filesystem::path(c.state == FileState::Linked ? sentinel : ini), std::ios::binary)
+                .write(reinterpret_cast<const char*>(before.data()), static_cast<std::streamsize>(before.size()));
+            std::ofstream(std::filesystem::path(sentinel), std::ios::app) << "";
+            const std::vector<BYTE> sentinelBytes = FileBytes(sentinel);
+            if (c.state == FileState::Linked) ASSERT_TRUE(CreateHardLinkW(ini.c_str(), sentinel.c_str(), nullptr));
+            if (c.state == FileState::LinkedNew) ASSERT_TRUE(CreateHardLinkW((ini + L".new").c_str(), sentinel.c_str(), nullptr));
+            if (c.state == FileState::LeftoverNew) {
+                std::ofstream(std::filesystem::path(ini + L".new")) << "[Left]\r\nOver=1\r\n";
+                SetFileAttributesW((ini + L".new").c_str(), FILE_ATTRIBUTE_READONLY);
+            }
+            if (c.state == FileState::ReadOnly) SetFileAttributesW(ini.c_str(), FILE_ATTRIBUTE_READONLY);
+            HANDLE holder = c.state == FileState::HeldOpen ? CreateFileW(ini.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)
+                                                           : INVALID_HANDLE_VALUE;
+            if (c.state == FileState::BareName) {  // the tool's own start-up makes the name full
+                SetCurrentDirectoryW(folder.path().c_str());
+                ParseCommandLine(L"KorvaneAssoc.exe /Register Korvane.ini");
+                SetCurrentDirectoryW(BesideTests(L"").c_str());
+            } else {
+                wcscpy_s(settingsPath, kPathChars, ini.c_str());
+            }
+            fault = c.state >= FileState::Refused ? c.state : FileState::Plain;
+            moves = 0;
+            SaveStoredTypes(settingsPath, {{L"wav", japanese, resourceModulePath, -109, FT_ASSOCIATED}});
+            fault = FileState::Plain;
+            if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+
+            std::vector<std::wstring> expected = c.beside;
+            expected.push_back(L"Korvane.ini");
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(FilesIn(folder.path()), expected) << "nothing is left beside the file";
+            EXPECT_EQ(FileBytes(sentinel), sentinelBytes) << "a file elsewhere is never written";
+            const bool leftAlone = c.state == FileState::ReadOnly || c.state == FileState::Linked;
+            if (leftAlone) {
+                EXPECT_EQ(FileBytes(ini), before);
+            } else {
+                const std::vector<BYTE> after = FileBytes(ini);
+                EXPECT_EQ(after[0], form == TextForm::Ansi ? 0xFF : before[0]) << "the form kept, ANSI turned into UTF-16";
+                EXPECT_EQ(IniString(ini, L"wav", L"Description"), japanese);
+                EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"wav;");
+                TextForm read;
+                std::wstring written;
+                ASSERT_TRUE(DecodeSettingsText(after, read, written));
+                EXPECT_EQ(written.rfind(L"; the player's own\r\n[Player]\r\nVolume = 80\r\n\r\n[Other]\r\nKeep=caf\u00e9\r\n"
+                                        L"[wav]\r\nIconId=-109\r\nDescription=" + japanese + L"\r\nIconPath=", 0), 0u)
+                    << "every other line as it was";
+            }
+            for (const std::wstring& name : FilesIn(folder.path()))
+                SetFileAttributesW(folder.File(name.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+    }
 }
 
 } // namespace

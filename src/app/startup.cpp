@@ -4,12 +4,14 @@
 #include <shlwapi.h>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "app/system_functions.h"
 #include "associate/applier.h"
 #include "associate/registration.h"
 #include "catalogue/discovery.h"
 #include "host/zeltrane.h"
+#include "settings/preferences.h"
+#include "settings/settings_file.h"
 
 bool RestrictDllSearch()
 {
@@ -34,7 +36,10 @@ CommandLineSwitches ParseCommandLine(const wchar_t* commandLine)
         } else if (_wcsicmp(token, L"/TopMost") == 0) {
             // Accepted for the player's sake; the dialogs are modal anyway.
         } else {
-            wcscpy_s(settingsPath, kPathChars, token);
+            // Made full once, before any use: the profile functions would
+            // take a bare name for one in the Windows folder, every other
+            // file call for one in the current folder.
+            wcscpy_s(settingsPath, kPathChars, FullSettingsPath(token).c_str());
         }
         position = HostNextToken(position, token, kPathChars);
     }

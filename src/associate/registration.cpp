@@ -5,7 +5,7 @@
 #include <shlobj.h>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "associate/applier.h"
 #include "associate/default_apps.h"
 #include "associate/verbs.h"
@@ -15,9 +15,9 @@
 #include "registry/player_keys.h"
 #include "registry/primitives.h"
 #include "resource.h"
+#include "settings/type_store.h"
 #include "ui/file_types_dialog.h"
 #include "ui/main_dialog.h"
-#include "ui/type_store.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Tiny owners of Windows handles, so that every key, module, icon and COM
-// object is released on every path.
+// Tiny owners of Windows handles, so that every key, file, module, icon and
+// COM object is released on every path.
 #ifndef KORVANE_REGISTRY_HANDLES_H
 #define KORVANE_REGISTRY_HANDLES_H
 
@@ -45,6 +45,8 @@ struct BitmapTraits { static void Close(HBITMAP bitmap) { DeleteObject(bitmap); 
 struct ImageListTraits { static void Close(HIMAGELIST list) { ImageList_Destroy(list); } };
 struct ComTraits { template <typename Interface> static void Close(Interface* object) { object->Release(); } };
 struct BstrTraits { static void Close(BSTR text) { SysFreeString(text); } };
+struct FileTraits { static void Close(HANDLE file) { CloseHandle(file); } };
+struct LocalTraits { static void Close(HLOCAL memory) { LocalFree(memory); } };
 
 using RegKey = UniqueHandle<HKEY, KeyTraits>;
 using UniqueModule = UniqueHandle<HMODULE, ModuleTraits>;
@@ -54,5 +56,9 @@ using UniqueImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
 template <typename Interface>
 using ComPtr = UniqueHandle<Interface*, ComTraits>;
 using UniqueBstr = UniqueHandle<BSTR, BstrTraits>;
+using UniqueLocal = UniqueHandle<HLOCAL, LocalTraits>;
+// A file handle; CreateFileW's INVALID_HANDLE_VALUE becomes the empty one.
+using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
+inline UniqueFile FileHandle(HANDLE file) { return UniqueFile(file == INVALID_HANDLE_VALUE ? nullptr : file); }
 
 #endif

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "app/context.h"
+#include "catalogue/discovery.h"
 #include "catalogue/double_click.h"
 #include "catalogue/icons.h"
 #include "registry/file_type_class.h"
 #include "registry/player_keys.h"
 #include "registry/primitives.h"
-#include "ui/type_store.h"
+#include "settings/type_store.h"
 
 namespace {
 
@@ -253,9 +254,7 @@ SettingsState ReadSettingsFile(const std::wstring& path, ExtensionSet& extension
     if (path.empty() || !FitsPathBuffer(path.c_str())) return settings;
     settings.found = FileExists(path);
     if (!settings.found) return settings;
-    wchar_t probe[4];
-    settings.hasTypeList = GetPrivateProfileStringW(L"RegisterdExtensions", L"Extensions", L"", probe, 4,
-                                                    path.c_str()) > 0;
+    settings.hasTypeList = HasStoredTypeList(path.c_str());
     FileTypeList stored;
     LoadStoredTypes(path.c_str(), stored);
     settings.storedTypes = stored.size();
@@ -267,7 +266,7 @@ HandlerState ReadHandler(const wchar_t* verbKey, const wchar_t* commandKey, bool
 {
     HandlerState handler;
     handler.command = ReadState(HKEY_CLASSES_ROOT, commandKey, nullptr);
-    handler.ours = handler.command.present && StrStrIW(handler.command.data.c_str(), kClientExeName) != nullptr;
+    handler.ours = CommandRunsClient(commandKey);  // the rule the tool knows its own commands by
     handler.displayName = ReadState(HKEY_CLASSES_ROOT, verbKey, nullptr);
     handler.backup = ReadState(HKEY_CLASSES_ROOT, commandKey, kBackupValueName);
     if (handler.ours) {

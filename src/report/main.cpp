@@ -12,10 +12,11 @@
 #include <string>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "app/startup.h"
 #include "host/zeltrane.h"
 #include "report/association_state.h"
+#include "settings/settings_file.h"
 #include "report/report_output.h"
 #include "resource.h"
 
@@ -31,18 +32,6 @@ struct Arguments {
     bool understood = true;
 };
 
-// A settings file named bare or relative is the one in the current folder.
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), size, &full[0], nullptr);
-    if (length == 0 || length >= size) return path;
-    full.resize(length);
-    return full;
-}
-
 Arguments ParseArguments(const wchar_t* commandLine)
 {
     Arguments arguments;
@@ -55,7 +44,7 @@ Arguments ParseArguments(const wchar_t* commandLine)
         } else if (token[0] == L'/' || haveFile || wcslen(token) >= static_cast<size_t>(kPathChars - 1)) {
             arguments.understood = false;  // an unknown switch, a second file, or a path cut short
         } else {
-            arguments.settingsFile = FullPath(token);
+            arguments.settingsFile = FullSettingsPath(token);  // bare: the one in the current folder, as the tool takes it
             haveFile = true;
         }
     }

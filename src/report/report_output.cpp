@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "registry/file_type_class.h"
 #include "resource.h"
 

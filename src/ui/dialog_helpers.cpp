@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "resource.h"
 
 bool ConfirmCancel(HWND dialog)

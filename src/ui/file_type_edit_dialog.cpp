@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "catalogue/file_types.h"
 #include "catalogue/icons.h"
 #include "registry/file_type_class.h"

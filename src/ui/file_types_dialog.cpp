@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "catalogue/double_click.h"
 #include "catalogue/file_types.h"
 #include "catalogue/icons.h"

@@ -7,7 +7,7 @@
 #include <cwchar>
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "app/texts.h"
 #include "catalogue/icons.h"
 #include "resource.h"
 #include "ui/dialog_helpers.h"

@@ -1,7 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include "app/context.h"
-#include "app/settings.h"
+#include "settings/preferences.h"
 #include "resource.h"
 #include "ui/dialog_helpers.h"
 

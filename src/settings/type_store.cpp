@@ -1,4 +1,4 @@
-#include "ui/type_store.h"
+#include "settings/type_store.h"
 
 #include <windows.h>
 
@@ -7,14 +7,13 @@
 #include <vector>
 
 #include "app/context.h"
-#include "app/settings.h"
 #include "registry/file_type_class.h"
+#include "settings/settings_file.h"
 
 namespace {
 
 const wchar_t kListSection[] = L"RegisterdExtensions";  // spelled as the player has always spelled it
 const wchar_t kListKey[] = L"Extensions";
-constexpr int kIconIdChars = 256;
 
 const wchar_t* WithoutLeadingDot(const wchar_t* name) { return name[0] == L'.' ? name + 1 : name; }
 
@@ -52,8 +51,9 @@ std::vector<std::wstring> StoredNames(const wchar_t* path)
     return names;
 }
 
-void WriteStoredTypes(const wchar_t* path, const FileTypeList& list)
+std::vector<SettingValue> StoredTypeValues(const FileTypeList& list)
 {
+    std::vector<SettingValue> values;
     std::wstring extensions;
     for (const FileTypeEntry& entry : list) {
         if (entry.IsPseudoType()) continue;
@@ -66,14 +66,12 @@ void WriteStoredTypes(const wchar_t* path, const FileTypeList& list)
         }
         extensions += name;
         extensions += L';';
-        wchar_t iconId[kIconIdChars];
-        swprintf(iconId, kIconIdChars, L"%d", entry.iconId);
-        WriteSetting(path, name, L"Description", entry.description.c_str());
-        WriteSetting(path, name, L"IconPath", entry.iconPath.c_str());
-        WriteSetting(path, name, L"IconId", iconId);
+        values.push_back({name, L"Description", entry.description});
+        values.push_back({name, L"IconPath", entry.iconPath});
+        values.push_back({name, L"IconId", std::to_wstring(entry.iconId)});
     }
-    WriteSetting(path, kListSection, kListKey, extensions.c_str());
-    WritePrivateProfileStringW(nullptr, nullptr, nullptr, path);  // out of any cache, onto the disk
+    values.push_back({kListSection, kListKey, extensions});
+    return values;
 }
 
 } // namespace
@@ -90,16 +88,13 @@ void LoadStoredTypes(const wchar_t* path, FileTypeList& list)
     }
 }
 
+bool HasStoredTypeList(const wchar_t* path)
+{
+    wchar_t probe[4];
+    return GetPrivateProfileStringW(kListSection, kListKey, L"", probe, 4, path) > 0;
+}
+
 void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
 {
-    // Written into a copy that then takes the file's place (ReplaceFileW
-    // keeps its security and attributes): a run stopped half way leaves the
-    // old file whole. A file that is not there yet has nothing to lose.
-    const std::wstring copy = std::wstring(path) + L".new";
-    if (CopyFileW(path, copy.c_str(), FALSE)) {
-        WriteStoredTypes(copy.c_str(), list);
-        if (ReplaceFileW(path, copy.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) return;
-        DeleteFileW(copy.c_str());
-    }
-    WriteStoredTypes(path, list);
+    WriteSettingValues(path, StoredTypeValues(list));
 }

@@ -1,6 +1,6 @@
 // The user's file types kept in the player's settings file between runs.
-#ifndef KORVANE_UI_TYPE_STORE_H
-#define KORVANE_UI_TYPE_STORE_H
+#ifndef KORVANE_SETTINGS_TYPE_STORE_H
+#define KORVANE_SETTINGS_TYPE_STORE_H
 
 #include "catalogue/file_types.h"
 
@@ -10,9 +10,12 @@
 // cut short, are skipped.
 void LoadStoredTypes(const wchar_t* path, FileTypeList& list);
 
-// Writes every entry but the pseudo types: its section and the
-// "Extensions" list. Old sections are never deleted. Text that the file's
-// code page cannot hold turns the file into UTF-16 first (WriteSetting).
+// True when the file lists any stored type at all.
+bool HasStoredTypeList(const wchar_t* path);
+
+// Writes every entry but the pseudo types, in one write of the file: its
+// section and the "Extensions" list. Old sections are never deleted. Text
+// that the file's code page cannot hold turns the file into UTF-16 first.
 void SaveStoredTypes(const wchar_t* path, const FileTypeList& list);
 
 #endif

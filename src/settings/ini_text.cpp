@@ -1,0 +1,239 @@
+#include "settings/ini_text.h"
+
+#include <algorithm>
+
+namespace {
+
+const BYTE kUtf16LeMark[] = {0xFF, 0xFE};
+const BYTE kUtf16BeMark[] = {0xFE, 0xFF};
+const BYTE kUtf8Mark[] = {0xEF, 0xBB, 0xBF};
+
+template <size_t N>
+bool StartsWith(const std::vector<BYTE>& bytes, const BYTE (&mark)[N])
+{
+    return bytes.size() >= N && std::equal(mark, mark + N, bytes.begin());
+}
+
+// The code page of a file without a mark.
+UINT AnsiCodePage() { return GetACP(); }
+
+bool Decode(UINT codePage, const BYTE* bytes, size_t length, std::wstring& text)
+{
+    if (length == 0) {
+        text.clear();
+        return true;
+    }
+    if (length > static_cast<size_t>(INT_MAX)) return false;
+    const char* source = reinterpret_cast<const char*>(bytes);
+    const int chars = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, source, static_cast<int>(length), nullptr, 0);
+    if (chars <= 0) return false;
+    std::wstring decoded(static_cast<size_t>(chars), L'\0');
+    MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, source, static_cast<int>(length), &decoded[0], chars);
+    text = std::move(decoded);
+    return true;
+}
+
+// Exact or nothing: a character the code page lacks, or holds only as a
+// look-alike, fails.
+bool Encode(UINT codePage, const std::wstring& text, std::vector<BYTE>& bytes)
+{
+    if (text.empty()) return true;
+    if (text.size() > static_cast<size_t>(INT_MAX / 4)) return false;
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* defaultUsed = utf8 ? nullptr : &usedDefault;
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, defaultUsed);
+    if (size <= 0 || usedDefault) return false;
+    const size_t start = bytes.size();
+    bytes.resize(start + static_cast<size_t>(size));
+    WideCharToMultiByte(codePage, flags, text.data(), length, reinterpret_cast<char*>(&bytes[start]), size, nullptr, nullptr);
+    return true;
+}
+
+void AppendUtf16(const std::wstring& text, bool bigEndian, std::vector<BYTE>& bytes)
+{
+    for (wchar_t c : text) {
+        const BYTE low = static_cast<BYTE>(c & 0xFF), high = static_cast<BYTE>(c >> 8);
+        bytes.push_back(bigEndian ? high : low);
+        bytes.push_back(bigEndian ? low : high);
+    }
+}
+
+// The blanks the profile functions trim: the system's spaces, CR and the
+// DOS end-of-file mark.
+bool IsBlank(wchar_t c)
+{
+    if (c == L'\r' || c == 0x1A) return true;
+    WORD type = 0;
+    return GetStringTypeW(CT_CTYPE1, &c, 1, &type) && (type & C1_SPACE);
+}
+
+std::wstring Trim(const std::wstring& text)
+{
+    size_t start = 0, end = text.size();
+    while (start < end && IsBlank(text[start])) ++start;
+    while (end > start && IsBlank(text[end - 1])) --end;
+    return text.substr(start, end - start);
+}
+
+// Names compare in any letter case, as the profile functions compare them.
+std::wstring Folded(std::wstring name)
+{
+    if (!name.empty()) CharLowerBuffW(&name[0], static_cast<DWORD>(name.size()));
+    return name;
+}
+
+// "[name]" as the profile functions take it: the name runs to the last "]".
+bool SectionName(const std::wstring& trimmed, std::wstring& name)
+{
+    if (trimmed.empty() || trimmed[0] != L'[') return false;
+    const size_t close = trimmed.rfind(L']');
+    if (close == std::wstring::npos) return false;  // a key line then, as the profile functions read it
+    name = trimmed.substr(1, close - 1);
+    return true;
+}
+
+// The key of a line of a section: the text before its first "=", or the
+// whole line where it has none.
+std::wstring KeyName(const std::wstring& trimmed)
+{
+    const size_t equals = trimmed.find(L'=');
+    return equals == std::wstring::npos ? trimmed : Trim(trimmed.substr(0, equals));
+}
+
+} // namespace
+
+bool DecodeSettingsText(const std::vector<BYTE>& bytes, TextForm& form, std::wstring& text)
+{
+    if (StartsWith(bytes, kUtf8Mark)) {
+        if (!Decode(CP_UTF8, bytes.data() + 3, bytes.size() - 3, text)) return false;
+        form = TextForm::Utf8;
+        return true;
+    }
+    const bool little = StartsWith(bytes, kUtf16LeMark), big = StartsWith(bytes, kUtf16BeMark);
+    if (little || big) {
+        if (bytes.size() % 2) return false;  // a stray byte no reading of it keeps
+        std::wstring decoded;
+        decoded.reserve(bytes.size() / 2 - 1);
+        for (size_t at = 2; at < bytes.size(); at += 2)
+            decoded += static_cast<wchar_t>(big ? (bytes[at] << 8) | bytes[at + 1] : (bytes[at + 1] << 8) | bytes[at]);
+        text = std::move(decoded);
+        form = big ? TextForm::Utf16Be : TextForm::Utf16Le;
+        return true;
+    }
+    // Without a mark the profile functions read the ANSI code page; a NUL
+    // says the file is something else (UTF-16 without its mark, say).
+    if (std::find(bytes.begin(), bytes.end(), BYTE{0}) != bytes.end()) return false;
+    if (!Decode(AnsiCodePage(), bytes.data(), bytes.size(), text)) return false;
+    form = TextForm::Ansi;
+    return true;
+}
+
+bool EncodeSettingsText(const std::wstring& text, TextForm form, std::vector<BYTE>& bytes)
+{
+    std::vector<BYTE> encoded;
+    switch (form) {
+    case TextForm::Ansi:
+        if (!Encode(AnsiCodePage(), text, encoded)) return false;
+        break;
+    case TextForm::Utf8:
+        encoded.assign(kUtf8Mark, kUtf8Mark + 3);
+        if (!Encode(CP_UTF8, text, encoded)) return false;
+        break;
+    case TextForm::Utf16Le:
+    case TextForm::Utf16Be: {
+        const bool big = form == TextForm::Utf16Be;
+        encoded.assign(big ? kUtf16BeMark : kUtf16LeMark, (big ? kUtf16BeMark : kUtf16LeMark) + 2);
+        AppendUtf16(text, big, encoded);
+        break;
+    }
+    }
+    bytes = std::move(encoded);
+    return true;
+}
+
+IniText::IniText(const std::wstring& text)
+{
+    for (size_t start = 0; start < text.size();) {
+        const size_t feed = text.find(L'\n', start);
+        Line line;
+        if (feed == std::wstring::npos) {
+            line.text = text.substr(start);
+            start = text.size();
+        } else {
+            const bool crlf = feed > start && text[feed - 1] == L'\r';
+            line.text = text.substr(start, feed - start - (crlf ? 1 : 0));
+            line.end = crlf ? L"\r\n" : L"\n";
+            start = feed + 1;
+        }
+        lines_.push_back(std::move(line));
+    }
+    if (!lines_.empty() && !lines_.front().end.empty()) newline_ = lines_.front().end;
+    Index();
+}
+
+void IniText::Index()
+{
+    for (size_t i = 0; i < lines_.size(); ++i) {
+        std::wstring name;
+        if (!SectionName(Trim(lines_[i].text), name)) continue;
+        if (!sections_.empty()) sections_.back().last = i;
+        firstByName_.emplace(Folded(name), sections_.size());  // a later section of the same name is not read
+        sections_.push_back(Section{i, lines_.size()});
+    }
+}
+
+void IniText::Insert(size_t at, const std::wstring& text)
+{
+    if (at > 0 && lines_[at - 1].end.empty()) lines_[at - 1].end = newline_;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{text, newline_});
+}
+
+bool IniText::Set(const std::wstring& section, const std::wstring& key, const std::wstring& value)
+{
+    const std::wstring sectionName = Trim(section), keyName = Trim(key);
+    auto breaks = [](const std::wstring& text) { return text.find_first_of(L"\r\n") != std::wstring::npos; };
+    if (sectionName.empty() || keyName.empty() || breaks(sectionName) || breaks(keyName) ||
+        keyName.find(L'=') != std::wstring::npos || keyName[0] == L'[')
+        return false;
+    std::wstring oneLine = value;
+    std::replace_if(oneLine.begin(), oneLine.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; }, L' ');
+
+    const auto found = firstByName_.find(Folded(sectionName));
+    if (found == firstByName_.end()) {
+        Insert(lines_.size(), L"[" + sectionName + L"]");
+        Insert(lines_.size(), keyName + L"=" + oneLine);
+        firstByName_.emplace(Folded(sectionName), sections_.size());
+        sections_.push_back(Section{lines_.size() - 2, lines_.size()});
+        return true;
+    }
+    const size_t index = found->second;
+    const std::wstring wanted = Folded(keyName);
+    size_t after = sections_[index].first + 1;  // after the last line of the section that is not blank
+    for (size_t i = after; i < sections_[index].last; ++i) {
+        const std::wstring trimmed = Trim(lines_[i].text);
+        if (trimmed.empty()) continue;
+        after = i + 1;
+        const std::wstring name = KeyName(trimmed);
+        if (Folded(name) == wanted) {
+            lines_[i].text = name + L"=" + oneLine;
+            return true;
+        }
+    }
+    Insert(after, keyName + L"=" + oneLine);
+    ++sections_[index].last;
+    for (size_t s = index + 1; s < sections_.size(); ++s) {
+        ++sections_[s].first;
+        ++sections_[s].last;
+    }
+    return true;
+}
+
+std::wstring IniText::Text() const
+{
+    std::wstring text;
+    for (const Line& line : lines_) text += line.text + line.end;
+    return text;
+}
