@@ -11,7 +11,7 @@
 #include <set>
 #include <utility>
 
-#include "app/settings.h"
+#include "app/texts.h"
 #include "associate/applier.h"
 #include "associate/registration.h"
 #include "associate/verbs.h"
@@ -130,7 +130,7 @@ RegValue OlderClassValue(std::mt19937& random, const std::wstring& progId)
 struct Round {
     std::vector<RegValue> before;     // the machine before the player
     std::vector<RegValue> givenBack;  // what an older player's backups give back
-    std::set<std::wstring> takenOver; // extension keys that older player held
+    std::set<std::wstring> takenOver; // extension keys (and the audio-CD command) that older player held
     std::set<std::wstring> untouched; // keys of the player's that no run reaches
     FileTypeList wanted;
 };
@@ -177,7 +177,9 @@ Round MakeRound(std::mt19937& random)
             const RegValue newer{HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(L"Newer." + key)};
             switch (random() % 3) {
             case 0: round.before.push_back({HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(progId)}); [[fallthrough]];
-            case 1: if (backup.data != Sz(own)) round.givenBack.push_back(backup); break;
+            case 1:  // unless the backup says no owner was there: its own class, or the empty text
+                if (backup.data != Sz(own) && !(backup.type == REG_SZ && backup.data == Sz(L""))) round.givenBack.push_back(backup);
+                break;
             default: round.before.push_back(newer), round.givenBack.push_back(newer); break;
             }
             break;
@@ -206,7 +208,17 @@ Round MakeRound(std::mt19937& random)
         }
     }
     const RegValue olderBackup{HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane", REG_SZ, Sz(L"older.exe \"%L\"")};
-    switch (random() % 5) {
+    const std::vector<BYTE> olderPlayers = Sz(L"\"C:\\Old\\Tovrix.exe\" \"/open\" \"%L\"");
+    switch (random() % 8) {
+    case 5:  // an older player's own leftovers: its command kept as its backup (no earlier owner), its
+    case 6:  // command, REG_EXPAND_SZ or not (the player's all the same), each alone or both
+    case 7: {
+        const DWORD type = random() % 2 ? REG_SZ : REG_EXPAND_SZ;
+        if (random() % 3) round.before.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"", type, olderPlayers});
+        if (random() % 3) round.before.push_back({HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane", REG_SZ, olderPlayers});
+        round.takenOver.insert(kAudioCommand);
+        break;
+    }
     case 0: break;
     case 3:  // an older player's backup, and another program's command since: that one stays
         round.before.push_back(olderBackup);

@@ -87,7 +87,7 @@ void RemoveAudioCdHandler()
     // Without a backup the player took over a command key that did not exist
     // before: there is no previous owner to give back, so the player's own
     // command goes and the key is left as it was found.
-    if (RestoreValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, L"", NamesClient) != 0 &&
+    if (RestoreValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, NamesClient) != 0 &&
         CommandRunsClient(kAudioCdCommandKey))
         DeleteValue(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr);
     DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, kAudioCdCommandKey);

@@ -33,9 +33,7 @@ bool NamesClient(const std::wstring& command)
 
 bool CommandRunsClient(const wchar_t* commandKey)
 {
-    std::wstring command;
-    QueryStringValue(HKEY_CLASSES_ROOT, commandKey, nullptr, command);
-    return NamesClient(command);
+    return HolderOf(HKEY_CLASSES_ROOT, commandKey, nullptr, NamesClient) == ValueHolder::Own;
 }
 
 bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description, std::wstring& iconPath,
@@ -82,8 +80,6 @@ bool IsTypeAssociated(FileTypeEntry& entry)
 
 void DiscoverAssociatedTypes(FileTypeList& list)
 {
-    // A name of 256 characters or more ends the walk like the end of the
-    // list does.
     for (const std::wstring& name : ValueNames(HKEY_LOCAL_MACHINE, kFileAssociationsKey)) {
         FileTypeEntry entry(name[0] == L'.' ? name.substr(1) : name);
         if (IsTypeAssociated(entry)) AddOrOverwrite(list, std::move(entry));

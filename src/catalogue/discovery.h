@@ -8,8 +8,9 @@
 #include "catalogue/file_types.h"
 
 // Adds one entry per type that the capability record lists (a value of any
-// type) and whose class key exists, in registry order; an extension already in the list (same letter
-// case) is overwritten instead of appended.
+// type) and whose class key exists, in registry order; an extension
+// already in the list (same letter case) is overwritten instead of
+// appended. A value name too long for any type is passed over.
 void DiscoverAssociatedTypes(FileTypeList& list);
 
 // On true sets FT_ASSOCIATED (and, for an ordinary type, the registry's
@@ -26,8 +27,9 @@ bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description,
 // case): the mark of the player's own commands.
 bool NamesClient(const std::wstring& command);
 
-// True when the default value of HKEY_CLASSES_ROOT\commandKey names the
-// client executable.
+// True when the default value of HKEY_CLASSES_ROOT\commandKey is the
+// player's by the rule its backups are judged by (HolderOf): text of
+// either string type that names the client executable.
 bool CommandRunsClient(const wchar_t* commandKey);
 
 #endif

@@ -154,7 +154,7 @@ int RestoreExtensionKey(const std::wstring& extension)
     const std::wstring extensionKey = L"." + extension;
     const std::wstring progId = MakeProgId(extension);
     auto isOurClass = [&](const std::wstring& owner) { return _wcsicmp(owner.c_str(), progId.c_str()) == 0; };
-    RestoreValueBackup(HKEY_CLASSES_ROOT, extensionKey.c_str(), nullptr, progId.c_str(), isOurClass);
+    RestoreValueBackup(HKEY_CLASSES_ROOT, extensionKey.c_str(), nullptr, isOurClass);
     DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, extensionKey.c_str());
     return 0;
 }

@@ -15,7 +15,7 @@ namespace {
 constexpr DWORD kAllViews64 = KEY_ALL_ACCESS | KEY_WOW64_64KEY;  // 0x000F013F
 constexpr DWORD kAllViews32 = KEY_ALL_ACCESS | KEY_WOW64_32KEY;  // 0x000F023F
 constexpr DWORD kNameChars = 1024;
-constexpr DWORD kValueNameChars = 256;  // a longer name ends a walk over the values
+constexpr DWORD kValueNameChars = 256;  // a longer name is passed over by a walk over the values
 constexpr DWORD kLongestValueName = 16383;  // the registry's own limit
 
 DWORD Access() { return RegistryAccess(); }
@@ -145,7 +145,9 @@ std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* subKey, REGSAM vi
     for (DWORD index = 0;; ++index) {
         wchar_t name[kValueNameChars];
         DWORD length = kValueNameChars;
-        if (RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        const LSTATUS status = RegEnumValueW(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_MORE_DATA) continue;  // a name no type of the player's has; the walk goes on
+        if (status != ERROR_SUCCESS) break;
         names.emplace_back(name, length);
     }
     return names;
@@ -242,14 +244,25 @@ bool ValueExists(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
     return OpenKey(root, subKey, Access(), key) && HasValue(key.get(), valueName);
 }
 
+ValueHolder HolderOfData(const RegistryValue& value, const OwnText& isOwn)
+{
+    const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
+    if (value.type == REG_SZ && value.AsText().empty()) return ValueHolder::Nobody;
+    return text && isOwn(value.AsText()) ? ValueHolder::Own : ValueHolder::Other;
+}
+
 ValueHolder HolderOf(HKEY key, const wchar_t* valueName, const OwnText& isOwn)
 {
     RegistryValue value;
     // A value too big to read is somebody's all the same.
     if (!ReadRawValue(key, valueName, value)) return HasValue(key, valueName) ? ValueHolder::Other : ValueHolder::Nobody;
-    const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
-    if (value.type == REG_SZ && value.AsText().empty()) return ValueHolder::Nobody;
-    return text && isOwn(value.AsText()) ? ValueHolder::Own : ValueHolder::Other;
+    return HolderOfData(value, isOwn);
+}
+
+ValueHolder HolderOf(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn)
+{
+    RegKey key;
+    return OpenKey(root, subKey, Access(), key) ? HolderOf(key.get(), valueName, isOwn) : ValueHolder::Nobody;
 }
 
 int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn)
@@ -264,8 +277,11 @@ int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, 
         break;
     }
     case ValueHolder::Nobody:
-        if (!HasValue(key.get(), kBackupValueName)) {
-            // Nothing there to save: remember "nothing" as the empty text.
+        // Nothing there to save: "nothing" is remembered as the empty text,
+        // unless an earlier owner is kept already. A backup of the caller's
+        // own data keeps none: the value had no owner, and the backup says
+        // so from now on.
+        if (HolderOf(key.get(), kBackupValueName, isOwn) != ValueHolder::Other) {
             const wchar_t empty[] = L"";
             RegSetValueExW(key.get(), kBackupValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof(empty));
         }
@@ -275,8 +291,7 @@ int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, 
     return 0;
 }
 
-int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* ownData,
-                       const OwnText& isOwn)
+int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn)
 {
     RegKey key;
     if (!OpenKey(root, subKey, Access(), key)) return -1;
@@ -287,7 +302,8 @@ int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueNam
     if (!ReadRawValue(key.get(), kBackupValueName, backup)) return 0;
     if (HolderOf(key.get(), valueName, isOwn) == ValueHolder::Other) {
         OutputDebugStringW(L"Korvane: another program holds the value now; its older backup was dropped\n");
-    } else if (_wcsicmp(backup.AsText().c_str(), ownData ? ownData : L"") == 0) {
+    } else if (HolderOfData(backup, isOwn) != ValueHolder::Other) {
+        // "Nothing was there", or the caller's own data: no earlier owner.
         RegDeleteValueW(key.get(), valueName);
     } else {
         RegSetValueExW(key.get(), valueName, 0, backup.type, backup.bytes.data(), backup.size);

@@ -40,7 +40,8 @@ bool ReadValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, Regis
 
 // The names of a key's values or sub-keys in registry order, in the given
 // view (0: the view of the other primitives); empty when the key does not
-// open. Names too long for a registry name end the walk.
+// open. A value name of 256 characters or more (no type of the player's
+// has one) is passed over; the walk goes on.
 std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* subKey, REGSAM view = 0);
 std::vector<std::wstring> SubKeyNames(HKEY root, const wchar_t* subKey, REGSAM view = 0);
 
@@ -89,26 +90,32 @@ bool ValueExists(HKEY root, const wchar_t* subKey, const wchar_t* valueName);
 using OwnText = std::function<bool(const std::wstring& text)>;
 
 // Who holds a value now. Nobody: it is missing, or an empty REG_SZ (how a
-// backup says that nothing was there). Own: its text passes the caller's
-// test. Other: anything else, data of any type included.
+// backup says that nothing was there). Own: its text (REG_SZ or
+// REG_EXPAND_SZ) passes the caller's test. Other: anything else, data of
+// any type included. The one rule for a current value and a backup alike.
 enum class ValueHolder { Nobody, Own, Other };
+ValueHolder HolderOfData(const RegistryValue& value, const OwnText& isOwn);
 ValueHolder HolderOf(HKEY key, const wchar_t* valueName, const OwnText& isOwn);
+// The same for a value of root\subKey; a key that does not open holds
+// nothing.
+ValueHolder HolderOf(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn);
 
 // Keeps in kBackupValueName the owner that valueName is to go back to
 // before the caller takes valueName over: another program's value replaces
 // any older backup (the newest owner is the one to give back); a missing
 // value is kept as the empty REG_SZ unless a backup exists; the caller's
-// own value is never saved. -1 when the key cannot be opened.
+// own value is never saved. A backup that holds the caller's own data (an
+// older version's leftover) keeps no earlier owner: a missing value
+// replaces it with the empty REG_SZ. -1 when the key cannot be opened.
 int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn);
 
 // Gives the backup back where valueName is still the caller's or nobody's:
-// writes it with its own type, or deletes valueName when the backup equals
-// ownData ignoring case, and only then deletes the backup. Where another
-// program holds valueName now, that program keeps it and only the stale
-// backup goes. -1 when the key cannot be opened or holds no backup
-// (valueName is then untouched).
-int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* ownData,
-                       const OwnText& isOwn);
+// writes it with its own type, or deletes valueName when the backup names
+// no earlier owner (the empty REG_SZ, or the caller's own data by isOwn),
+// and only then deletes the backup. Where another program holds valueName
+// now, that program keeps it and only the stale backup goes. -1 when the
+// key cannot be opened or holds no backup (valueName is then untouched).
+int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn);
 
 // Deletes subKey with everything below it, deepest keys first. 0 when the
 // key was opened (also if something below it could not be deleted), -1
