@@ -8,6 +8,11 @@
 #   KORVANE_LANG=en|ja           the user's interface language (default en)
 #   KORVANE_SCALE=100|125|150|200  the screen's scale in per cent (default 100)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+# The terminal's encoding, from the locale it was started with (before LC_ALL
+# is set for Wine below); UTF-8 where that is the plain C locale.
+KORVANE_TERMINAL=${KORVANE_TERMINAL:-$(locale charmap 2>/dev/null || true)}
+case "$KORVANE_TERMINAL" in ""|ANSI_X3.4-1968|US-ASCII) KORVANE_TERMINAL=UTF-8 ;; esac
+export KORVANE_TERMINAL
 KORVANE_LANG=${KORVANE_LANG:-en}
 KORVANE_SCALE=${KORVANE_SCALE:-100}
 case "$KORVANE_LANG" in
@@ -64,11 +69,17 @@ show_changes() {
     diff -U0 "$BUILD_DIR/registry-before.txt" "$BUILD_DIR/registry-after.txt" | grep -v -E '^(---|\+\+\+|@@)' || true
 }
 
-# What the read-only report says about the state the run left.
+# What the read-only report says about the state the run left. Into a pipe
+# it writes the OEM code page of Wine's locale, as cmd would read it: 437
+# for the English locale, 932 for the Japanese one. The terminal gets it in
+# its own encoding.
 show_report() {
+    local oem=CP437
+    [ "$KORVANE_LANG" = ja ] && oem=CP932
     echo "== KorvaneAssocCheck.exe \"$SETTINGS_WIN\""
     set +e
-    wine "$INSTALL_WIN\\KorvaneAssocCheck.exe" "$SETTINGS_WIN" </dev/null | tr -d '\r' | tee "$BUILD_DIR/report.txt"
+    wine "$INSTALL_WIN\\KorvaneAssocCheck.exe" "$SETTINGS_WIN" </dev/null | iconv -f "$oem" -t "$KORVANE_TERMINAL//TRANSLIT" |
+        tr -d '\r' | tee "$BUILD_DIR/report.txt"
     echo "== the report ended with exit code ${PIPESTATUS[0]}"
     set -e
 }

@@ -75,8 +75,9 @@
 #define IDS_REPORT_OPENS_PLAYER     10538
 #define IDS_REPORT_OPENS_OTHER      10539   // %1: the program's name, %2: its class
 #define IDS_REPORT_WINDOWS_ASKS     10560
+#define IDS_REPORT_CLASS_MISSING    10561
 #define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
-#define IDS_REPORT_FINDING_FIRST    10550   // 10550..10557: Finding in order
+#define IDS_REPORT_FINDING_FIRST    10550   // 10550..10559: Finding in order (RunStopped: %1 the change's name)
 
 // Dialog templates of the resource module
 #define IDD_FILETYPE_EDIT       265

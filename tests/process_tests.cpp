@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "associate/default_apps.h"
 #include "driver/dialog_driver.h"
 #include "resource.h"
 #include "support.h"
@@ -41,15 +42,21 @@ std::vector<std::string> Launched(const std::wstring& log, size_t expected)
 // fixture). It writes down what it was handed in log.
 struct ControlPanelStandIn {
     const std::wstring system = std::filesystem::path(GetSystemDirectoryPath()).wstring();
-    const std::wstring control = system + L"\\control.exe", kept = system + L"\\control.kept", log = system + L"\\Tovrix.log";
+    const std::wstring control = system + L"\\control.exe", kept = system + L"\\control.kept", log = system + L"\\Tovrix.log",
+                       folders = system + L"\\Tovrix.folder.log";
     ControlPanelStandIn()
     {
         CopyFileW(control.c_str(), kept.c_str(), FALSE);
         CopyFileW((InstallDir() + L"\\Tovrix.exe").c_str(), control.c_str(), FALSE);
         PutString(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", L"control.exe", L"native");
         DeleteFileW(log.c_str());
+        DeleteFileW(folders.c_str());
     }
-    ~ControlPanelStandIn() { CopyFileW(kept.c_str(), control.c_str(), FALSE), DeleteFileW(kept.c_str()), DeleteFileW(log.c_str()); }
+    ~ControlPanelStandIn()
+    {
+        CopyFileW(kept.c_str(), control.c_str(), FALSE);
+        for (const std::wstring& file : {kept, log, folders}) DeleteFileW(file.c_str());
+    }
     static std::wstring GetSystemDirectoryPath()
     {
         wchar_t folder[MAX_PATH] = L"";
@@ -171,16 +178,22 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     EXPECT_EQ(RunAndWait(Tool(), L"/Unregister"), 1u);
     EXPECT_EQ(PlayersState(), after);
 
-    // Windows 7 (Wine's own default): its Default Programs page, through
-    // control.exe, where the interface of Vista's own dialog is not there.
+    // Windows 7 (Wine's own default): its Default Programs page, by the
+    // system folder's control.exe started there, through the desktop's shell.
     PutString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", L"win7");
     ControlPanelStandIn controlPanel;
     tool = StartProcess(Tool(), L"/Register " + ini_);
     EXPECT_TRUE(DriveRegistration(tool.dwProcessId, RegistrationScript{}));
     EXPECT_EQ(WaitExit(tool), 1u);
-    EXPECT_EQ(Launched(controlPanel.log, 1),
-              std::vector<std::string>{"\"" + Narrow(controlPanel.system) + "\\control.exe\" /name Microsoft.DefaultPrograms "
-                                       "/page pageDefaultProgram\\pageAdvancedSettings?pszAppName=Korvane%20Player"});
+    const std::vector<std::string> page{"\"" + Narrow(controlPanel.system) + "\\control.exe\" /name Microsoft.DefaultPrograms "
+                                        "/page pageDefaultProgram\\pageAdvancedSettings?pszAppName=Korvane%20Player"};
+    EXPECT_EQ(Launched(controlPanel.log, 1), page);
+    EXPECT_EQ(LinesOf(controlPanel.folders), std::vector<std::string>{Narrow(controlPanel.system)});
+    // Where no desktop shell answers, nothing opens: nothing is launched
+    // from the elevated process itself.
+    OpenDefaultAppsPage([](const std::wstring&, const std::wstring&, const std::wstring&) { return false; });
+    EXPECT_EQ(Launched(controlPanel.log, 1), page);
+    EXPECT_EQ(SettingsAppLaunched(1).size(), 1u);
 }
 
 TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
@@ -256,12 +269,17 @@ void SeedOlderVersion(const std::wstring& ini)
     WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=" + list + L"\r\n");
 }
 
-// How many of those types the installed report calls stale.
-int StaleOlderTypes()
+nlohmann::json InstalledReport()
 {
     std::string json, errors;
     RunCapturing(InstallDir() + L"\\KorvaneAssocCheck.exe", L"/json", json, errors);
-    const nlohmann::json report = nlohmann::json::parse(json, nullptr, false);
+    return nlohmann::json::parse(json, nullptr, false);
+}
+
+// How many of those types the installed report calls stale.
+int StaleOlderTypes()
+{
+    const nlohmann::json report = InstalledReport();
     int stale = 0;
     for (const auto& type : report["types"])
         stale += type["extension"].get<std::string>().rfind("kvk", 0) == 0 && type["status"] == "stale";
@@ -357,7 +375,11 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
         for (int stop = 0; stop < kStops; ++stop) {
             ClearOlderVersion();
             SeedOlderVersion(ini);
+            const std::vector<std::wstring> start = OlderVersionState();
             RunTool(run + ini_, writing * (2 * stop + 1) / (2 * kStops));
+            const std::vector<std::wstring> stopped = OlderVersionState();
+            if (stopped != start && stopped != expected)
+                EXPECT_EQ(InstalledReport()["consistent"], false) << "a run stopped half way is never all consistent";
             RunTool(run + ini_);
             const std::vector<std::wstring> state = OlderVersionState();
             bool lost = false, behind = false;

@@ -148,6 +148,16 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
          0, "chosen-for-other", nullptr, "opens Other Player (Other.App)", "Other.App"},
         {"user chose the player", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Korvane kvr File"); },
          0, "registered", nullptr, counted(1, 0, 0, 0, 1), "Korvane kvr File"},
+        {"user chose a class that is gone: Windows asks, and the type is registered", [] {
+             PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Gone.App"); },
+         0, "registered", nullptr, "Gone.App (no such class)"},
+        {"a class without verbs, as a run stopped half way leaves it", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell"); },
+         1, "stale", "no-open-verb", "the class has no Open verb with a command"},
+        {"a run stopped while it changed a type", [] {
+             PutString(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", L".kvr"); },
+         1, "registered", nullptr, "\n! a run was stopped while it changed .kvr; run the same command again\n"},
+        {"a description holding a line break", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Two\r\nlines\x1b"); },
+         0, "registered", nullptr, "Korvane kvr File: Two<CR><LF>lines<U+001B>\n"},
         {"settings file missing", [] {}, 0, "registered", nullptr, "(not found)"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
          0, "registered", nullptr, "(holds no list of file types)"},

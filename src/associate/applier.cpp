@@ -49,7 +49,6 @@ std::wstring ClientCommand(const AssociationContext& c, const wchar_t* placehold
 // key), and no change sets or takes away both at once: a run stopped in
 // between leaves this name, by which the next run that applies anything
 // takes away what is left of a registration it no longer finds.
-const wchar_t kUnfinishedValue[] = L"Unfinished";
 const wchar_t kAudioCdName[] = L"AudioCD";
 const wchar_t kFolderName[] = L"Folder";
 

@@ -26,10 +26,20 @@ VARIANT Text(BSTR text)
     return value;
 }
 
+std::wstring SystemFolder()
+{
+    wchar_t system[kPathChars] = L"";
+    const UINT length = GetSystemDirectoryW(system, kPathChars);
+    return length && length < static_cast<UINT>(kPathChars) ? std::wstring(system, length) : std::wstring();
+}
+
+} // namespace
+
 // The shell of the desktop runs as the user who is signed in, unelevated,
 // whoever this elevated process runs as: the Shell.Application object of
-// its desktop window does the launch.
-bool LaunchFromDesktop(const std::wstring& file, const std::wstring& parameters)
+// its desktop window does the launch, so the page and the choice made on it
+// are that user's.
+bool LaunchFromDesktop(const std::wstring& file, const std::wstring& parameters, const std::wstring& folder)
 {
     ComPtr<IShellWindows> windows;
     if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
@@ -59,59 +69,16 @@ bool LaunchFromDesktop(const std::wstring& file, const std::wstring& parameters)
         return false;
     UniqueBstr fileText(SysAllocString(file.c_str()));
     UniqueBstr parameterText(SysAllocString(parameters.c_str()));
+    UniqueBstr folderText(SysAllocString(folder.c_str()));
     UniqueBstr open(SysAllocString(L"open"));
     VARIANT show;
     VariantInit(&show);
     show.vt = VT_I4;
     show.lVal = SW_SHOWNORMAL;
-    return fileText && SUCCEEDED(shell.get()->ShellExecute(fileText.get(), Text(parameterText.get()), none,
+    const VARIANT directory = folder.empty() ? none : Text(folderText.get());
+    return fileText && SUCCEEDED(shell.get()->ShellExecute(fileText.get(), Text(parameterText.get()), directory,
                                                            Text(open.get()), show));
 }
-
-// Where no desktop shell can be had (none running, another session): from
-// this process, elevated.
-bool LaunchFromHere(const std::wstring& file, const std::wstring& parameters)
-{
-    SHELLEXECUTEINFOW execute{};
-    execute.cbSize = sizeof(execute);
-    execute.fMask = SEE_MASK_FLAG_NO_UI;
-    execute.lpFile = file.c_str();
-    execute.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    execute.nShow = SW_SHOWNORMAL;
-    return ShellExecuteExW(&execute) != FALSE;
-}
-
-bool Launch(const std::wstring& file, const std::wstring& parameters = std::wstring())
-{
-    if (LaunchFromDesktop(file, parameters)) {
-        OutputDebugStringW(L"Korvane: Windows' default apps opened through the desktop's shell\n");
-        return true;
-    }
-    if (LaunchFromHere(file, parameters)) {
-        OutputDebugStringW(L"Korvane: Windows' default apps opened from this process\n");
-        return true;
-    }
-    return false;
-}
-
-// Windows Vista to 8.1 show their own dialog of the player's types.
-bool OpenAssociationDialog(const std::wstring& applicationName)
-{
-    ComPtr<IApplicationAssociationRegistrationUI> dialog;
-    if (FAILED(CoCreateInstance(CLSID_ApplicationAssociationRegistrationUI, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IApplicationAssociationRegistrationUI, reinterpret_cast<void**>(dialog.put()))))
-        return false;
-    return SUCCEEDED(dialog.get()->LaunchAdvancedAssociationUI(applicationName.c_str()));
-}
-
-std::wstring ControlPanel()
-{
-    wchar_t system[kPathChars] = L"";
-    const UINT length = GetSystemDirectoryW(system, kPathChars);
-    return length && length < static_cast<UINT>(kPathChars) ? std::wstring(system) + L"\\control.exe" : L"control.exe";
-}
-
-} // namespace
 
 std::wstring PercentEscaped(const std::wstring& text)
 {
@@ -134,13 +101,19 @@ std::wstring PercentEscaped(const std::wstring& text)
     return escaped;
 }
 
-void OpenDefaultAppsPage()
+void OpenDefaultAppsPage(DesktopLaunchFn launch)
 {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const std::wstring name = PercentEscaped(kApplicationName);
-    const bool opened = WindowsIsAtLeast(10, 0) ? Launch(kSettingsPage + name)
-                                                : OpenAssociationDialog(kApplicationName) ||
-                                                      Launch(ControlPanel(), kDefaultProgramsPage + name);
-    if (!opened) OutputDebugStringW(L"Korvane: Windows' default apps could not be opened\n");
+    // Never from this elevated process itself: a link or a program started
+    // here would be resolved through this user's own registry (which any
+    // of their unelevated programs may change) and would run elevated, and
+    // the choice made on the page would land in the elevating user's
+    // profile. Without a desktop shell nothing opens.
+    const std::wstring system = SystemFolder();
+    const bool opened = WindowsIsAtLeast(10, 0) ? launch(kSettingsPage + name, L"", L"")
+                                                : !system.empty() && launch(system + L"\\control.exe", kDefaultProgramsPage + name, system);
+    OutputDebugStringW(opened ? L"Korvane: Windows' default apps opened through the desktop's shell\n"
+                              : L"Korvane: no desktop shell answered; Windows' default apps were not opened\n");
     if (SUCCEEDED(com)) CoUninitialize();
 }

@@ -11,11 +11,19 @@
 // (letters, digits, "-._~") written as %XX.
 std::wstring PercentEscaped(const std::wstring& text);
 
-// Opens the page for the player: the Settings page of default apps on
-// Windows 10 and 11, the "Set program associations" page of Default
-// Programs on Vista to 8.1. It opens in the desktop user's own, unelevated
-// session through the desktop's shell where that can be had. A launch that
-// fails changes nothing and is told to the debugger only.
-void OpenDefaultAppsPage();
+// Asks the desktop's shell, which runs unelevated as the signed-in user, to
+// open file with the parameters, in folder (empty: the shell's choice).
+// False where no desktop shell answers.
+bool LaunchFromDesktop(const std::wstring& file, const std::wstring& parameters, const std::wstring& folder);
+using DesktopLaunchFn = bool (*)(const std::wstring& file, const std::wstring& parameters, const std::wstring& folder);
+
+// Opens the page for the player, through the desktop's shell only: the
+// Settings page of default apps on Windows 10 and 11; on Vista to 8.1 the
+// "Set program associations" page of Default Programs, by control.exe of
+// the system folder, started there. Where no desktop shell answers (none
+// running, another session), nothing opens. A launch that fails changes
+// nothing and is told to the debugger only. A test may hand in another
+// launch.
+void OpenDefaultAppsPage(DesktopLaunchFn launch = LaunchFromDesktop);
 
 #endif

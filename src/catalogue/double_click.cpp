@@ -28,23 +28,27 @@ std::wstring WindowsAnswer(const std::wstring& dotted)
 
 } // namespace
 
-std::wstring DoubleClickProgId(const std::wstring& extension)
+DoubleClick ResolveDoubleClick(const std::wstring& extension)
 {
     const std::wstring dotted = L"." + extension;
-    const std::wstring answer = WindowsAnswer(dotted);
-    if (!answer.empty()) return answer;
-    std::wstring userChoice, owner;
+    DoubleClick answer;
     QueryStringValueToRead(HKEY_CURRENT_USER, (std::wstring(kFileExtsKey) + L"\\" + dotted + L"\\UserChoice").c_str(),
-                           L"ProgId", userChoice);
-    QueryStringValueToRead(HKEY_CLASSES_ROOT, dotted.c_str(), nullptr, owner);
-    for (const std::wstring& progId : {userChoice, owner})
-        if (!progId.empty() && KeyExistsToRead(HKEY_CLASSES_ROOT, progId.c_str())) return progId;
-    return std::wstring();
+                           L"ProgId", answer.userChoice);
+    answer.userChoiceExists = !answer.userChoice.empty() && KeyExistsToRead(HKEY_CLASSES_ROOT, answer.userChoice.c_str());
+    answer.progId = WindowsAnswer(dotted);
+    if (answer.progId.empty() && answer.userChoiceExists) answer.progId = answer.userChoice;
+    if (answer.progId.empty()) {
+        std::wstring owner;
+        QueryStringValueToRead(HKEY_CLASSES_ROOT, dotted.c_str(), nullptr, owner);
+        if (!owner.empty() && KeyExistsToRead(HKEY_CLASSES_ROOT, owner.c_str())) answer.progId = owner;
+    }
+    answer.byUserChoice = !answer.progId.empty() && _wcsicmp(answer.progId.c_str(), answer.userChoice.c_str()) == 0;
+    return answer;
 }
 
 bool OpensWithPlayer(const std::wstring& extension)
 {
-    return _wcsicmp(DoubleClickProgId(extension).c_str(), MakeProgId(extension).c_str()) == 0;
+    return _wcsicmp(ResolveDoubleClick(extension).progId.c_str(), MakeProgId(extension).c_str()) == 0;
 }
 
 bool EveryTickedTypeOpensWithPlayer(const FileTypeList& list)

@@ -12,5 +12,9 @@ inline constexpr wchar_t kFolderVerbKey[] = L"Folder\\shell\\KorvaneOpen";
 inline constexpr wchar_t kFolderCommandKey[] = L"Folder\\shell\\KorvaneOpen\\command";
 inline constexpr wchar_t kClientExeName[] = L"Tovrix.exe";
 inline constexpr wchar_t kApplicationName[] = L"Korvane Player";
+// In kPlayerKey while a run changes a registration: its name (".mp3",
+// "AudioCD" or "Folder"). Left there, it says a run was stopped in that
+// change.
+inline constexpr wchar_t kUnfinishedValue[] = L"Unfinished";
 
 #endif

@@ -18,8 +18,6 @@
 
 namespace {
 
-const wchar_t kFileExtsKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts";
-
 bool IsTextType(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 ValueState ReadState(HKEY root, const std::wstring& key, const wchar_t* name, REGSAM view = 0)
@@ -161,9 +159,18 @@ std::wstring ProgramName(const std::wstring& progId)
 
 void ReadDoubleClick(TypeState& type, const std::wstring& progId)
 {
-    type.doubleClick = DoubleClickProgId(type.extension);
-    type.opensPlayer = SameText(type.doubleClick, progId);
-    if (!type.opensPlayer && !type.doubleClick.empty()) type.doubleClickName = ProgramName(type.doubleClick);
+    type.doubleClick = ResolveDoubleClick(type.extension);
+    const std::wstring& opens = type.doubleClick.progId;
+    type.opensPlayer = SameText(opens, progId);
+    if (!type.opensPlayer && !opens.empty()) type.doubleClickName = ProgramName(opens);
+}
+
+// The verb a double-click runs, with a command: without it a double-click
+// on the type does nothing.
+bool HasOpenCommand(const TypeState& type)
+{
+    return std::any_of(type.verbs.begin(), type.verbs.end(),
+                       [](const VerbState& v) { return SameText(v.name, L"Open") && !v.command.empty(); });
 }
 
 void Judge(TypeState& type, const std::wstring& progId)
@@ -182,13 +189,16 @@ void Judge(TypeState& type, const std::wstring& progId)
         }
     }
     if (type.backup.present && type.ownerKind != Owner::Player) note(Finding::StaleBackup);
+    if (type.classPresent && !HasOpenCommand(type)) note(Finding::NoOpenVerb);
     if (std::any_of(type.verbs.begin(), type.verbs.end(), [](const VerbState& v) { return v.clientExists == false; }))
         note(Finding::ClientMissing);
 
     if (!type.findings.empty()) {
         type.status = TypeStatus::Stale;
     } else if (declared && type.classPresent) {
-        const bool otherChoice = !type.userChoice.empty() && !SameText(type.userChoice, progId);
+        // From the one answer to "what opens it": the user chose a class
+        // that is there and is not the player's.
+        const bool otherChoice = !type.opensPlayer && type.doubleClick.byUserChoice;
         type.status = otherChoice ? TypeStatus::ChosenForOther : TypeStatus::Registered;
     }
 }
@@ -207,8 +217,6 @@ TypeState ReadType(const std::wstring& extension, bool stored)
                      : SameText(type.owner.data, progId)             ? Owner::Player
                                                                      : Owner::Other;
     type.backup = ReadState(HKEY_CLASSES_ROOT, dotted, kBackupValueName);
-    const std::wstring choiceKey = std::wstring(kFileExtsKey) + L"\\" + dotted + L"\\UserChoice";
-    QueryStringValue(HKEY_CURRENT_USER, choiceKey.c_str(), L"ProgId", type.userChoice);
     ReadDoubleClick(type, progId);
     Judge(type, progId);
     return type;
@@ -301,7 +309,7 @@ void ReadDefaultPrograms(AssociationReport& report)
 bool AssociationReport::Consistent() const
 {
     auto clean = [](const std::vector<Finding>& findings) { return findings.empty(); };
-    return clean(defaultProgramsFindings) && clean(audioCd.findings) && clean(folder.findings) &&
+    return clean(runFindings) && clean(defaultProgramsFindings) && clean(audioCd.findings) && clean(folder.findings) &&
            std::all_of(types.begin(), types.end(), [&](const TypeState& t) { return clean(t.findings); });
 }
 
@@ -328,5 +336,7 @@ AssociationReport ReadAssociationReport(const std::wstring& settingsFile)
     report.audioCd = ReadHandler(L"AudioCD\\shell\\play", kAudioCdCommandKey, true);
     report.folder = ReadHandler(kFolderVerbKey, kFolderCommandKey, false);
     ReadDefaultPrograms(report);
+    report.unfinished = ReadState(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue);
+    if (report.unfinished.present) report.runFindings.push_back(Finding::RunStopped);
     return report;
 }

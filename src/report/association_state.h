@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/double_click.h"
+
 // A value as read: absent, or its type and its data (text for the string
 // types, the bytes in hexadecimal for every other type).
 struct ValueState {
@@ -52,6 +54,8 @@ enum class Finding {
     ClientMissing,
     ValuesDifferBetweenViews,
     NotARegisteredApplication,
+    NoOpenVerb,
+    RunStopped,
 };
 
 enum class TypeStatus { Registered, ChosenForOther, Stale, NotRegistered };
@@ -69,8 +73,7 @@ struct TypeState {
     ValueState owner;        // the extension key's default value
     Owner ownerKind = Owner::None;
     ValueState backup;       // "Before Korvane" on the extension key
-    std::wstring userChoice; // the ProgId the user chose (UserChoice); empty: none
-    std::wstring doubleClick;      // the class a double-click opens (DoubleClickProgId); empty: Windows asks
+    DoubleClick doubleClick; // what a double-click opens, and the user's choice
     std::wstring doubleClickName;  // the name of the program behind that class, where one is known
     bool opensPlayer = false;
     std::vector<Finding> findings;
@@ -107,6 +110,8 @@ struct AssociationReport {
     std::vector<Finding> defaultProgramsFindings;
     HandlerState audioCd;
     HandlerState folder;
+    ValueState unfinished;             // the change a stopped run left (kUnfinishedValue)
+    std::vector<Finding> runFindings;  // RunStopped where it is there
     std::vector<TypeState> types;  // by extension, ignoring letter case
 
     bool Consistent() const;

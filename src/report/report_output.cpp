@@ -75,6 +75,27 @@ size_t DisplayWidth(const std::wstring& text)
     return width;
 }
 
+// Registry text as one row can show it: a line break or another control
+// character written into the report would break its table, so each is
+// shown by a visible mark instead.
+std::wstring Visible(const std::wstring& text)
+{
+    std::wstring shown;
+    for (wchar_t c : text) {
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+        if (!control) {
+            shown += c;
+        } else if (c == L'\r' || c == L'\n' || c == L'\t') {
+            shown += c == L'\r' ? L"<CR>" : c == L'\n' ? L"<LF>" : L"<TAB>";
+        } else {
+            wchar_t mark[12];
+            swprintf(mark, 12, L"<U+%04X>", static_cast<unsigned>(c));
+            shown += mark;
+        }
+    }
+    return shown;
+}
+
 // Rows of label and value; the labels of the whole report share one
 // column, as wide as the widest label of at most kWidestLabel columns (a
 // longer one, a verb's name of 255 characters say, stands alone).
@@ -82,8 +103,11 @@ constexpr size_t kWidestLabel = 60;
 
 class Table {
 public:
-    void Heading(const std::wstring& text) { rows_.push_back({L"", text, true}); }
-    void Row(const std::wstring& label, const std::wstring& value) { rows_.push_back({L"  " + label, value, false}); }
+    void Heading(const std::wstring& text) { rows_.push_back({L"", Visible(text), true}); }
+    void Row(const std::wstring& label, const std::wstring& value)
+    {
+        rows_.push_back({L"  " + Visible(label), Visible(value), false});
+    }
     void Findings(const std::vector<Finding>& findings)
     {
         for (Finding f : findings) rows_.push_back({L"  !", Text(FindingText(f)), false});
@@ -177,10 +201,18 @@ std::wstring OwnerText(const TypeState& type)
 std::wstring DoubleClickText(const TypeState& type)
 {
     if (type.opensPlayer) return Text(IDS_REPORT_OPENS_PLAYER);
-    if (type.doubleClick.empty()) return Text(IDS_REPORT_WINDOWS_ASKS);
+    const std::wstring& opens = type.doubleClick.progId;
+    if (opens.empty()) return Text(IDS_REPORT_WINDOWS_ASKS);
     const std::wstring name = type.doubleClickName.empty() ? Text(IDS_REPORT_OWNER_OTHER) : type.doubleClickName;
-    const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(name.c_str()), reinterpret_cast<DWORD_PTR>(type.doubleClick.c_str())};
+    const DWORD_PTR inserts[] = {reinterpret_cast<DWORD_PTR>(name.c_str()), reinterpret_cast<DWORD_PTR>(opens.c_str())};
     return FormattedWith(IDS_REPORT_OPENS_OTHER, std::vector<DWORD_PTR>(std::begin(inserts), std::end(inserts)));
+}
+
+// The class the user chose, and whether it is there to open.
+std::wstring UserChoiceText(const DoubleClick& answer)
+{
+    if (answer.userChoice.empty()) return Text(IDS_REPORT_NONE);
+    return answer.userChoiceExists ? answer.userChoice : Parenthesised(answer.userChoice, Text(IDS_REPORT_CLASS_MISSING));
 }
 
 void TypeSection(Table& table, const TypeState& type)
@@ -191,7 +223,7 @@ void TypeSection(Table& table, const TypeState& type)
     const bool nothingOfOurs = !type.capability.view64.present && !type.capability.view32.present && !type.classPresent;
     if (nothingOfOurs) {
         table.Row(Text(IDS_REPORT_OWNER), OwnerText(type));
-        if (!type.userChoice.empty()) table.Row(Text(IDS_REPORT_USER_CHOICE), type.userChoice);
+        if (!type.doubleClick.userChoice.empty()) table.Row(Text(IDS_REPORT_USER_CHOICE), UserChoiceText(type.doubleClick));
         table.Row(Text(IDS_REPORT_DOUBLE_CLICK), DoubleClickText(type));
         table.Findings(type.findings);
         return;
@@ -208,9 +240,16 @@ void TypeSection(Table& table, const TypeState& type)
     for (const VerbState& verb : type.verbs) table.Row(Text(IDS_REPORT_VERB) + L" " + verb.name, VerbText(verb));
     table.Row(Text(IDS_REPORT_OWNER), OwnerText(type));
     table.Row(Text(IDS_REPORT_BACKUP), type.backup.present ? Shown(type.backup) : Text(IDS_REPORT_NONE));
-    table.Row(Text(IDS_REPORT_USER_CHOICE), type.userChoice.empty() ? Text(IDS_REPORT_NONE) : type.userChoice);
+    table.Row(Text(IDS_REPORT_USER_CHOICE), UserChoiceText(type.doubleClick));
     table.Row(Text(IDS_REPORT_DOUBLE_CLICK), DoubleClickText(type));
     table.Findings(type.findings);
+}
+
+// "A run was stopped while it changed <name>": what to do comes with it.
+std::wstring RunStoppedText(const ValueState& unfinished)
+{
+    const DWORD_PTR name[] = {reinterpret_cast<DWORD_PTR>(unfinished.data.c_str())};
+    return FormattedWith(FindingText(Finding::RunStopped), std::vector<DWORD_PTR>(std::begin(name), std::end(name)));
 }
 
 std::wstring SummaryLine(const AssociationReport& report)
@@ -229,7 +268,7 @@ using nlohmann::json;
 const char* const kFindingNames[] = {
     "capability-views-differ", "class-without-capability", "capability-without-class",
     "capability-names-another-class", "stale-backup", "client-missing", "values-differ-between-views",
-    "not-a-registered-application",
+    "not-a-registered-application", "no-open-verb", "run-stopped",
 };
 const char* const kStatusNames[] = {"registered", "chosen-for-other", "stale", "not-registered"};
 const char* const kOwnerNames[] = {"none", "player", "other"};
@@ -283,8 +322,8 @@ json Json(const TypeState& type)
         {"class", typeClass},
         {"extensionKey", {{"owner", Json(type.owner)}, {"ownerIs", kOwnerNames[static_cast<int>(type.ownerKind)]},
                           {"backup", Json(type.backup)}}},
-        {"userChoice", type.userChoice.empty() ? json() : json(Utf8(type.userChoice))},
-        {"doubleClick", {{"progId", Utf8(type.doubleClick)}, {"opensPlayer", type.opensPlayer}}},
+        {"userChoice", type.doubleClick.userChoice.empty() ? json() : json(Utf8(type.doubleClick.userChoice))},
+        {"doubleClick", {{"progId", Utf8(type.doubleClick.progId)}, {"opensPlayer", type.opensPlayer}}},
         {"findings", Json(type.findings)},
     };
 }
@@ -307,6 +346,7 @@ std::wstring FormatReportText(const AssociationReport& report)
     table.Heading(Text(IDS_REPORT_TITLE));
     table.Blank();
     SettingsSection(table, report.settings);
+    if (report.unfinished.present) table.Heading(L"! " + RunStoppedText(report.unfinished));
     table.Blank();
     DefaultProgramsSection(table, report);
     table.Blank();
@@ -339,6 +379,8 @@ std::string FormatReportJson(const AssociationReport& report)
         {"defaultPrograms", {{"values", defaultPrograms}, {"findings", Json(report.defaultProgramsFindings)}}},
         {"audioCd", Json(report.audioCd)},
         {"folderVerb", Json(report.folder)},
+        {"unfinished", {{"change", report.unfinished.present ? json(Utf8(report.unfinished.data)) : json()},
+                        {"findings", Json(report.runFindings)}}},
         {"types", types},
         {"summary", summary},
         {"consistent", report.Consistent()},
