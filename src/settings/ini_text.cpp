@@ -35,7 +35,7 @@ bool Decode(UINT codePage, const BYTE* bytes, size_t length, std::wstring& text)
 
 // Exact or nothing: a character the code page lacks, or holds only as a
 // look-alike, fails.
-bool Encode(UINT codePage, const std::wstring& text, std::vector<BYTE>& bytes)
+bool EncodeExactly(UINT codePage, const std::wstring& text, std::vector<BYTE>& bytes)
 {
     if (text.empty()) return true;
     if (text.size() > static_cast<size_t>(INT_MAX / 4)) return false;
@@ -61,13 +61,11 @@ void AppendUtf16(const std::wstring& text, bool bigEndian, std::vector<BYTE>& by
     }
 }
 
-// The blanks the profile functions trim: the system's spaces, CR and the
-// DOS end-of-file mark.
+// The blanks the profile functions trim: the ASCII ones and the DOS
+// end-of-file mark; a no-break or ideographic space is text to them.
 bool IsBlank(wchar_t c)
 {
-    if (c == L'\r' || c == 0x1A) return true;
-    WORD type = 0;
-    return GetStringTypeW(CT_CTYPE1, &c, 1, &type) && (type & C1_SPACE);
+    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f' || c == 0x1A;
 }
 
 std::wstring Trim(const std::wstring& text)
@@ -78,11 +76,24 @@ std::wstring Trim(const std::wstring& text)
     return text.substr(start, end - start);
 }
 
-// Names compare in any letter case, as the profile functions compare them.
+// Names compare in any letter case of the ASCII letters, as the profile
+// functions compare them.
 std::wstring Folded(std::wstring name)
 {
-    if (!name.empty()) CharLowerBuffW(&name[0], static_cast<DWORD>(name.size()));
+    for (wchar_t& c : name)
+        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
     return name;
+}
+
+// Where the line that starts at start ends: at CR LF, LF or a CR alone.
+// Gives the length of the line end (0 at the end of the text).
+template <typename Char>
+size_t LineEnd(const Char* text, size_t size, size_t start, size_t& endLength)
+{
+    size_t at = start;
+    while (at < size && text[at] != '\n' && text[at] != '\r') ++at;
+    endLength = at == size ? 0 : (text[at] == '\r' && at + 1 < size && text[at + 1] == '\n') ? 2 : 1;
+    return at;
 }
 
 // "[name]" as the profile functions take it: the name runs to the last "]".
@@ -131,22 +142,50 @@ bool DecodeSettingsText(const std::vector<BYTE>& bytes, TextForm& form, std::wst
     return true;
 }
 
-bool EncodeSettingsText(const std::wstring& text, TextForm form, std::vector<BYTE>& bytes)
+bool IniText::Encode(TextForm form, const std::vector<BYTE>* original, std::vector<BYTE>& bytes) const
 {
     std::vector<BYTE> encoded;
     switch (form) {
-    case TextForm::Ansi:
-        if (!Encode(AnsiCodePage(), text, encoded)) return false;
+    case TextForm::Ansi: {
+        // The lines of the file as read, as bytes: a CR or LF byte is the
+        // same character in every code page, so they part where the text's
+        // lines part.
+        std::vector<std::pair<size_t, size_t>> read;  // offset and length, with the line end
+        const BYTE* raw = original ? original->data() : nullptr;
+        const size_t size = original ? original->size() : 0;
+        for (size_t start = 0, length = 0; start < size; start += length) {
+            size_t endLength = 0;
+            length = LineEnd(raw, size, start, endLength) - start + endLength;
+            read.emplace_back(start, length);
+        }
+        for (const Line& line : lines_) {
+            if (!line.changed && line.origin < read.size()) {
+                encoded.insert(encoded.end(), raw + read[line.origin].first, raw + read[line.origin].first + read[line.origin].second);
+            } else if (!EncodeExactly(AnsiCodePage(), line.text + line.end, encoded)) {
+                return false;
+            }
+        }
         break;
+    }
     case TextForm::Utf8:
+        // Valid UTF-8 decodes and encodes exactly; a lone surrogate, which
+        // UTF-8 cannot carry, becomes U+FFFD rather than the file another form.
         encoded.assign(kUtf8Mark, kUtf8Mark + 3);
-        if (!Encode(CP_UTF8, text, encoded)) return false;
+        for (const Line& line : lines_) {
+            const std::wstring text = line.text + line.end;
+            const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+            const size_t start = encoded.size();
+            encoded.resize(start + static_cast<size_t>(size > 0 ? size : 0));
+            if (size > 0)
+                WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                    reinterpret_cast<char*>(&encoded[start]), size, nullptr, nullptr);
+        }
         break;
     case TextForm::Utf16Le:
     case TextForm::Utf16Be: {
         const bool big = form == TextForm::Utf16Be;
         encoded.assign(big ? kUtf16BeMark : kUtf16LeMark, (big ? kUtf16BeMark : kUtf16LeMark) + 2);
-        AppendUtf16(text, big, encoded);
+        AppendUtf16(Text(), big, encoded);
         break;
     }
     }
@@ -157,18 +196,10 @@ bool EncodeSettingsText(const std::wstring& text, TextForm form, std::vector<BYT
 IniText::IniText(const std::wstring& text)
 {
     for (size_t start = 0; start < text.size();) {
-        const size_t feed = text.find(L'\n', start);
-        Line line;
-        if (feed == std::wstring::npos) {
-            line.text = text.substr(start);
-            start = text.size();
-        } else {
-            const bool crlf = feed > start && text[feed - 1] == L'\r';
-            line.text = text.substr(start, feed - start - (crlf ? 1 : 0));
-            line.end = crlf ? L"\r\n" : L"\n";
-            start = feed + 1;
-        }
-        lines_.push_back(std::move(line));
+        size_t endLength = 0;
+        const size_t end = LineEnd(text.data(), text.size(), start, endLength);
+        lines_.push_back(Line{text.substr(start, end - start), text.substr(end, endLength), lines_.size(), false});
+        start = end + endLength;
     }
     if (!lines_.empty() && !lines_.front().end.empty()) newline_ = lines_.front().end;
     Index();
@@ -187,8 +218,11 @@ void IniText::Index()
 
 void IniText::Insert(size_t at, const std::wstring& text)
 {
-    if (at > 0 && lines_[at - 1].end.empty()) lines_[at - 1].end = newline_;
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{text, newline_});
+    if (at > 0 && lines_[at - 1].end.empty()) {
+        lines_[at - 1].end = newline_;
+        lines_[at - 1].changed = true;
+    }
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{text, newline_, kNew, true});
 }
 
 bool IniText::Set(const std::wstring& section, const std::wstring& key, const std::wstring& value)
@@ -219,6 +253,7 @@ bool IniText::Set(const std::wstring& section, const std::wstring& key, const st
         const std::wstring name = KeyName(trimmed);
         if (Folded(name) == wanted) {
             lines_[i].text = name + L"=" + oneLine;
+            lines_[i].changed = true;
             return true;
         }
     }

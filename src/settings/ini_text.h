@@ -19,15 +19,11 @@ enum class TextForm { Ansi, Utf16Le, Utf16Be, Utf8 };
 // rewrite.
 bool DecodeSettingsText(const std::vector<BYTE>& bytes, TextForm& form, std::wstring& text);
 
-// The text as bytes of the form given, its mark first. False when the form
-// cannot hold the text unchanged (the ANSI code page lacks a character, or
-// has only a look-alike); bytes is then left alone.
-bool EncodeSettingsText(const std::wstring& text, TextForm form, std::vector<BYTE>& bytes);
-
 // The lines of a settings file, read the way the profile functions read
-// them: a section starts at a line "[name]" (the name up to the last "]"),
-// a key is the text before the first "=" of a line of that section, both
-// found in any letter case and without the blanks around them; the first
+// them: a line ends at CR LF, LF or a CR alone; a section starts at a line
+// "[name]" (the name up to the last "]"), a key is the text before the
+// first "=" of a line of that section, both found in any letter case of
+// the ASCII letters and without the ASCII blanks around them; the first
 // section of a name is the one read. Each line keeps its own text and its
 // own line end.
 class IniText {
@@ -44,11 +40,22 @@ public:
 
     std::wstring Text() const;
 
+    // The text as bytes of the form given, its mark first. In the form the
+    // text was read from (original: the file's bytes), every line that was
+    // not set is given back as the very bytes it was read from; the lines
+    // set or added are encoded. False when the form cannot hold a text
+    // exactly (the ANSI code page lacks a character, or has only a
+    // look-alike); bytes is then left alone.
+    bool Encode(TextForm form, const std::vector<BYTE>* original, std::vector<BYTE>& bytes) const;
+
 private:
     struct Line {
         std::wstring text;  // without its line end
-        std::wstring end;   // "\r\n", "\n" or "" (the last line of a file without one)
+        std::wstring end;   // "\r\n", "\n", "\r" or "" (the last line of a file without one)
+        size_t origin;      // its index among the lines as read; kNew for a line added
+        bool changed;       // not the line as read
     };
+    static constexpr size_t kNew = static_cast<size_t>(-1);
     // The lines from first (its "[name]") to last, not included.
     struct Section {
         size_t first;

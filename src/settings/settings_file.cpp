@@ -158,11 +158,17 @@ bool TakeOver(HANDLE copy, const Original& original)
     return true;
 }
 
-// Deletes the copy through its own handle, never by its name.
+// Marks the copy to be deleted when it is closed, or takes the mark away,
+// through its own handle, never by its name.
+bool MarkForDeletion(HANDLE copy, bool deleted)
+{
+    FILE_DISPOSITION_INFO dispose{deleted ? TRUE : FALSE};
+    return SetFileInformationByHandle(copy, FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
+}
+
 void DropCopy(UniqueFile& copy)
 {
-    FILE_DISPOSITION_INFO dispose{TRUE};
-    SetFileInformationByHandle(copy.get(), FileDispositionInfo, &dispose, sizeof(dispose));
+    MarkForDeletion(copy.get(), true);
     copy.reset();
 }
 
@@ -192,17 +198,17 @@ bool Recover(const std::wstring& path, UniqueFile& copy, const std::vector<BYTE>
     wchar_t line[96];
     swprintf(line, 96, L"Korvane: the settings file could not be replaced (error %lu)\n", error);
     OutputDebugStringW(line);
-    bool saved = false;
     if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        saved = RewriteInPlace(path, bytes);
-    } else if (g_moveIntoPlace(copy.get(), path, false)) {
-        copy.reset();
-        return true;
-    } else {
-        saved = CreateInPlace(path, bytes);
+        DropCopy(copy);
+        return RewriteInPlace(path, bytes) || LeftAlone(L"it could be neither replaced nor written in place");
     }
-    DropCopy(copy);
-    return saved || LeftAlone(L"it could be neither replaced nor written in place");
+    if (g_moveIntoPlace(copy.get(), path, false)) return true;
+    if (CreateInPlace(path, bytes)) {
+        DropCopy(copy);
+        return true;
+    }
+    // The copy is the only whole copy of the settings now: it stays.
+    return LeftAlone(L"it is gone, and its settings are kept in the copy beside where it was");
 }
 
 bool Replace(const std::wstring& path, const Original& original, const std::vector<BYTE>& bytes)
@@ -210,6 +216,9 @@ bool Replace(const std::wstring& path, const Original& original, const std::vect
     UniqueFile copy = CreateCopy(path);
     if (!copy) return original.exists ? RewriteInPlace(path, bytes) || LeftAlone(L"no copy could be made beside it")
                                       : LeftAlone(L"it could not be made in its folder");
+    // Until it takes the file's place the copy is marked for deletion: a
+    // run stopped before then leaves nothing beside the file.
+    MarkForDeletion(copy.get(), true);
     if (!TakeOver(copy.get(), original)) {
         DropCopy(copy);
         return RewriteInPlace(path, bytes) || LeftAlone(L"its security could not be carried over to a copy");
@@ -218,8 +227,33 @@ bool Replace(const std::wstring& path, const Original& original, const std::vect
         DropCopy(copy);
         return LeftAlone(L"the copy could not be written");
     }
+    if (!MarkForDeletion(copy.get(), false)) {
+        DropCopy(copy);
+        return RewriteInPlace(path, bytes) || LeftAlone(L"the copy could not be kept");
+    }
     if (g_moveIntoPlace(copy.get(), path, original.exists)) return true;
     return Recover(path, copy, bytes);
+}
+
+bool WriteValues(const std::wstring& path, const std::vector<SettingValue>& values)
+{
+    if (path.empty() || PathIsRelativeW(path.c_str())) return LeftAlone(L"its path is not a full path");
+    Original original;
+    if (!ReadOriginal(path, original)) return false;
+    TextForm form = TextForm::Ansi;
+    std::wstring text;
+    if (original.exists && !DecodeSettingsText(original.bytes, form, text))
+        return LeftAlone(L"its bytes are in a form the profile functions do not read as text");
+    IniText ini(text);
+    for (const SettingValue& v : values)
+        if (!ini.Set(v.section, v.key, v.value))
+            OutputDebugStringW(L"Korvane: a settings value whose section or key name cannot be written was skipped\n");
+    std::vector<BYTE> bytes;
+    // A text the ANSI code page cannot hold turns the file into UTF-16 with
+    // its mark, which the profile functions read and write as such.
+    if (!ini.Encode(form, &original.bytes, bytes)) ini.Encode(TextForm::Utf16Le, nullptr, bytes);
+    if (original.exists && bytes == original.bytes) return true;
+    return Replace(path, original, bytes);
 }
 
 } // namespace
@@ -264,21 +298,9 @@ std::wstring ReadWholeSetting(const wchar_t* path, const wchar_t* section, const
 
 bool WriteSettingValues(const std::wstring& path, const std::vector<SettingValue>& values)
 {
-    if (path.empty() || PathIsRelativeW(path.c_str())) return LeftAlone(L"its path is not a full path");
-    Original original;
-    if (!ReadOriginal(path, original)) return false;
-    TextForm form = TextForm::Ansi;
-    std::wstring text;
-    if (original.exists && !DecodeSettingsText(original.bytes, form, text))
-        return LeftAlone(L"its bytes are in a form the profile functions do not read as text");
-    IniText ini(text);
-    for (const SettingValue& v : values)
-        if (!ini.Set(v.section, v.key, v.value))
-            OutputDebugStringW(L"Korvane: a settings value whose section or key name cannot be written was skipped\n");
-    std::vector<BYTE> bytes;
-    // A text the ANSI code page cannot hold turns the file into UTF-16 with
-    // its mark, which the profile functions read and write as such.
-    if (!EncodeSettingsText(ini.Text(), form, bytes)) EncodeSettingsText(ini.Text(), TextForm::Utf16Le, bytes);
-    if (original.exists && bytes == original.bytes) return true;
-    return Replace(path, original, bytes);
+    try {
+        return WriteValues(path, values);
+    } catch (const std::exception&) {
+        return LeftAlone(L"there was no memory to rewrite it");  // a file of millions of lines, say
+    }
 }
