@@ -76,6 +76,7 @@
 #define IDS_REPORT_OPENS_OTHER      10539   // %1: the program's name, %2: its class
 #define IDS_REPORT_WINDOWS_ASKS     10560
 #define IDS_REPORT_CLASS_MISSING    10561
+#define IDS_REPORT_LEFT_OUT         10562
 #define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
 #define IDS_REPORT_FINDING_FIRST    10550   // 10550..10559: Finding in order (RunStopped: %1 the change's name)
 

@@ -8,6 +8,9 @@
 #include <functional>
 #include <memory>
 
+#include <shlwapi.h>
+#include <xmllite.h>
+
 #include "app/texts.h"
 #include "associate/applier.h"
 #include "associate/registration.h"
@@ -21,6 +24,46 @@ const wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Expl
 const std::wstring kUserChoice = std::wstring(kFileExts) + L"\\.kvr";
 
 std::wstring Report() { return InstallDir() + L"\\KorvaneAssocCheck.exe"; }
+
+std::wstring Wide(const std::string& utf8)
+{
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], static_cast<int>(text.size())));
+    return text;
+}
+
+// The Association elements of a default associations file as Windows'
+// own XML reader (xmllite) reads them, each as "Identifier|ProgId|
+// ApplicationName"; false when the document is not well-formed XML with a
+// DefaultAssociations root.
+bool ReadDefaultAssociations(const std::string& document, std::vector<std::wstring>& associations)
+{
+    using CreateFn = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
+    static const auto create = reinterpret_cast<CreateFn>(
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"xmllite.dll"), "CreateXmlReader")));
+    IXmlReader* reader = nullptr;
+    IStream* input = SHCreateMemStream(reinterpret_cast<const BYTE*>(document.data()), static_cast<UINT>(document.size()));
+    if (!create || !input || FAILED(create(__uuidof(IXmlReader), reinterpret_cast<void**>(&reader), nullptr))) return false;
+    bool rootSeen = false, ok = SUCCEEDED(reader->SetInput(input));
+    for (XmlNodeType node; ok && reader->Read(&node) == S_OK;) {
+        const wchar_t* name = nullptr;
+        if (node != XmlNodeType_Element || FAILED(reader->GetLocalName(&name, nullptr))) continue;
+        if (!rootSeen) ok = rootSeen = std::wstring(name) == L"DefaultAssociations";
+        if (std::wstring(name) != L"Association") continue;
+        std::wstring association;
+        for (const wchar_t* attribute : {L"Identifier", L"ProgId", L"ApplicationName"}) {
+            const wchar_t* value = L"?";
+            if (reader->MoveToAttributeByName(attribute, nullptr) == S_OK) reader->GetValue(&value, nullptr);
+            association += (association.empty() ? L"" : L"|") + std::wstring(value);
+        }
+        associations.push_back(association);
+    }
+    XmlNodeType last;
+    ok = ok && rootSeen && reader->Read(&last) == S_FALSE;  // read to its end without an error
+    reader->Release();
+    input->Release();
+    return ok;
+}
 
 // The keys the report reads. (Wine's own processes write elsewhere below
 // HKCU\Software now and then, so the whole of it is not watched.)
@@ -158,6 +201,10 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
          1, "registered", nullptr, "\n! a run was stopped while it changed .kvr; run the same command again\n"},
         {"a description holding a line break", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Two\r\nlines\x1b"); },
          0, "registered", nullptr, "Korvane kvr File: Two<CR><LF>lines<U+001B>\n"},
+        {"a registered type whose name and description need XML escaping", [] {
+             FileTypeEntry odd(L"k&v<\"'>", L"<Sound> & \"more\"", resourceModulePath, -107, FT_ASSOCIATED);
+             ApplyAssociations({}, {odd}, &associationContext); },
+         0, "registered", nullptr, ".k&v<\"'>: registered"},
         {"settings file missing", [] {}, 0, "registered", nullptr, "(not found)"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
          0, "registered", nullptr, "(holds no list of file types)"},
@@ -188,16 +235,19 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         DeleteFileW(settings.c_str());
         PreservedKeys scratch;  // each case starts from the clean registration
         for (REGSAM view : kBothViews) scratch.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view, true);
-        for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
+        for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs", L".k&v<\"'>", L"Korvane k&v<\"'> File"})
+            scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
         scratch.Add(HKEY_CURRENT_USER, kUserChoice, 0, true);
         scratch.Add(HKEY_CLASSES_ROOT, L"AudioCD", 0, true);
         c.seed();
 
-        std::string text, json, errors;
+        std::string text, json, errors, xml, leftOut;
+        DWORD xmlExit = 0;
         {
             ChangeWatch watch(kReportedKeys);  // the settings file is named bare, in the report's current folder
             EXPECT_EQ(RunCapturing(Report(), L"Korvane.ini", text, errors, folder_.path().c_str()), c.exitCode);
             EXPECT_EQ(RunCapturing(Report(), L"/JSON Korvane.ini", json, errors, folder_.path().c_str()), c.exitCode);
+            xmlExit = RunCapturing(Report(), L"Korvane.ini /DefaultAssociations", xml, leftOut, folder_.path().c_str());
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
         }
         const size_t lines = std::count(text.begin(), text.end(), '\n'), size = text.size();
@@ -223,13 +273,29 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         EXPECT_EQ((*kvr)["doubleClick"], (nlohmann::json{{"progId", c.opens}, {"opensPlayer", c.opens == std::string("Korvane kvr File")}}));
         EXPECT_EQ((*kvr)["extensionKey"]["ownerIs"], c.owner);
         if (text.size() > 26000) ExpectWholeOnAConsole(folder_.path(), c.line);
+
+        // The default associations file lists exactly the types the report
+        // calls registered, and names every other one on standard error.
+        std::vector<std::wstring> registered, listed;
+        for (const auto& type : types) {
+            const std::wstring dotted = L"." + Wide(type["extension"].get<std::string>());
+            if (type["status"] == "registered" || type["status"] == "chosen-for-other")
+                registered.push_back(dotted + L"|Korvane " + dotted.substr(1) + L" File|Korvane Player");
+            else
+                EXPECT_NE(Wide(leftOut).find(L"not registered, left out: " + dotted + L"\r\n"), std::wstring::npos) << leftOut;
+        }
+        EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations>\r\n", 0), 0u) << xml;
+        EXPECT_EQ(std::count(xml.begin(), xml.end(), '\n'), std::count(xml.begin(), xml.end(), '\r')) << "CRLF line ends";
+        ASSERT_TRUE(ReadDefaultAssociations(xml, listed)) << xml;
+        EXPECT_EQ(listed, registered) << xml;
+        EXPECT_EQ(xmlExit, registered.empty() ? 1u : 0u);
     }
 }
 
 TEST_F(AssociationReportRun, CommandLinesItDoesNotUnderstandGetTheUsage)
 {
     const std::wstring tooLong = std::wstring(1500, L'p');  // a path that would arrive cut short
-    for (const std::wstring arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml", tooLong.c_str()}) {
+    for (const std::wstring arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml", L"/json /defaultassociations", tooLong.c_str()}) {
         std::string text, errors;
         EXPECT_EQ(RunCapturing(Report(), arguments, text, errors), 2u) << arguments.substr(0, 40);
         EXPECT_TRUE(text.empty());

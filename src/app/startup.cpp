@@ -35,7 +35,13 @@ CommandLineSwitches ParseCommandLine(const wchar_t* commandLine)
             switches.unregisterRun = true;
         } else if (_wcsicmp(token, L"/TopMost") == 0) {
             // Accepted for the player's sake; the dialogs are modal anyway.
+        } else if (_wcsicmp(token, L"/Silent") == 0) {
+            switches.silent = true;
         } else {
+            // A path of the player's never starts with "/"; the player's own
+            // command lines keep taking any other word for the path, as they
+            // always have.
+            if (token[0] == L'/') switches.unknownSwitch = true;
             // Made full once, before any use: the profile functions would
             // take a bare name for one in the Windows folder, every other
             // file call for one in the current folder.
@@ -67,8 +73,9 @@ void InitializePaths(HINSTANCE instance)
 
 int Dispatch(const CommandLineSwitches& switches)
 {
+    if (switches.silent && switches.unknownSwitch) return -1;
     if (switches.unregisterRun) return RunUnregistration();
-    if (switches.registerRun) return RunRegistration();
+    if (switches.registerRun) return switches.silent ? RunSilentRegistration() : RunRegistration();
     return -1;
 }
 

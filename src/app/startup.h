@@ -8,6 +8,8 @@
 struct CommandLineSwitches {
     bool registerRun = false;
     bool unregisterRun = false;
+    bool silent = false;          // "/Silent": a registration without a window, for deployment tools
+    bool unknownSwitch = false;   // a "/" word the tool does not know
 };
 
 // The tool runs elevated: from here on, libraries load from System32 or by
@@ -30,7 +32,10 @@ DWORD DetectRegistryView();
 // program's own file.
 void InitializePaths(HINSTANCE instance);
 
-// "/Unregister" wins over "/Register"; neither gives -1.
+// "/Unregister" wins over "/Register"; neither gives -1. "/Silent" makes
+// "/Register" run without a window and changes nothing for "/Unregister";
+// without either, or beside a switch the tool does not know, it is a bad
+// command line (-1) too.
 int Dispatch(const CommandLineSwitches& switches);
 
 // Removes every association that the capability record lists and that is

@@ -4,6 +4,9 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cwchar>
+
 #include "app/context.h"
 #include "app/texts.h"
 #include "associate/applier.h"
@@ -66,11 +69,10 @@ INT_PTR RunDialogs()
     }
 }
 
+// The registry work of a registration: g_fileTypes as ticked, and the
+// handlers as chosen.
 void Apply(const FileTypeList& current)
 {
-    // The user's types are kept first: a run stopped while it writes the
-    // registry leaves them stored for the next one.
-    SaveStoredTypes(settingsPath, g_fileTypes);
     WriteDefaultProgramsRecord();
     if (associationContext.audioCdSelected) g_fileTypes.push_back(kAudioCdEntry);
     if (associationContext.folderSelected) g_fileTypes.push_back(kFolderEntry);
@@ -98,6 +100,17 @@ void WriteDefaultProgramsRecord()
     SetStringValueAllViews(HKEY_LOCAL_MACHINE, kCapabilitiesKey, L"ApplicationName", kApplicationName);
 }
 
+// Every type that the settings file stores is ticked.
+void TickStoredTypes()
+{
+    FileTypeList stored;
+    LoadStoredTypes(settingsPath, stored);
+    for (FileTypeEntry& entry : g_fileTypes)
+        if (std::any_of(stored.begin(), stored.end(),
+                        [&](const FileTypeEntry& s) { return _wcsicmp(s.extension.c_str(), entry.extension.c_str()) == 0; }))
+            entry.flags |= FT_ASSOCIATED;
+}
+
 int RunRegistration()
 {
     // The list view and image lists of the dialogs.
@@ -108,9 +121,22 @@ int RunRegistration()
     const FileTypeList current = BuildCatalogue();
     const INT_PTR result = RunDialogs();
     if (result != 1) return static_cast<int>(result);
+    // The user's types are kept first: a run stopped while it writes the
+    // registry leaves them stored for the next one.
+    SaveStoredTypes(settingsPath, g_fileTypes);
     Apply(current);
     // Only the user may make the player the default: Windows' own page,
     // where they do it, comes last, once everything it shows is written.
     if (associationContext.openDefaultApps > 0) OpenDefaultAppsPage();
+    return 1;
+}
+
+int RunSilentRegistration()
+{
+    LoadVerbDisplayNames();
+    const FileTypeList current = BuildCatalogue();
+    TickStoredTypes();
+    associationContext.openCommand = OpenCommandForExecMethod(associationContext.execMethod);
+    Apply(current);
     return 1;
 }

@@ -8,6 +8,14 @@
 // with its "OK and leave" button, -1 a dialog could not be shown.
 int RunRegistration();
 
+// "/Register /Silent": what Register in both dialogs would do with nothing
+// changed there, except that every type the settings file stores is
+// ticked: the stored types and the types registered now are written, the
+// execution method and verbs as the settings file has them, the audio-CD
+// handler and the folder verb as the registry has them. No window, no
+// settings written, Windows' default apps not opened. Returns 1.
+int RunSilentRegistration();
+
 // Adds the handlers a registration run may remove: the audio-CD handler
 // where it runs the player or a backup of the player's is left beside it,
 // and the folder verb where it runs the player.

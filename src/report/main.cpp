@@ -1,24 +1,28 @@
 // Entry point of KorvaneAssocCheck.exe: a read-only report of the player's
 // file associations, for users and support.
 //
-//     KorvaneAssocCheck.exe ["<settings file>"] [/json]
+//     KorvaneAssocCheck.exe ["<settings file>"] [/json | /defaultassociations]
 //
 // Exit code: 0 everything the player registered is consistent, 1 something
-// is stale or inconsistent, 2 a command line it does not understand.
+// is stale or inconsistent, 2 a command line it does not understand. With
+// /defaultassociations: 0 when the document lists at least one type, 1
+// when it lists none.
 #include <windows.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "app/context.h"
 #include "app/texts.h"
 #include "app/startup.h"
 #include "host/zeltrane.h"
 #include "report/association_state.h"
-#include "settings/settings_file.h"
+#include "report/default_associations.h"
 #include "report/report_output.h"
 #include "resource.h"
+#include "settings/settings_file.h"
 
 namespace {
 
@@ -29,6 +33,7 @@ constexpr int kExitUsage = 2;
 struct Arguments {
     std::wstring settingsFile;
     bool json = false;
+    bool defaultAssociations = false;
     bool understood = true;
 };
 
@@ -41,6 +46,8 @@ Arguments ParseArguments(const wchar_t* commandLine)
     while (position && (position = HostNextToken(position, token, kPathChars)) != nullptr) {
         if (_wcsicmp(token, L"/json") == 0) {
             arguments.json = true;
+        } else if (_wcsicmp(token, L"/defaultassociations") == 0) {
+            arguments.defaultAssociations = true;
         } else if (token[0] == L'/' || haveFile || wcslen(token) >= static_cast<size_t>(kPathChars - 1)) {
             arguments.understood = false;  // an unknown switch, a second file, or a path cut short
         } else {
@@ -48,6 +55,7 @@ Arguments ParseArguments(const wchar_t* commandLine)
             haveFile = true;
         }
     }
+    if (arguments.json && arguments.defaultAssociations) arguments.understood = false;  // one document at a time
     return arguments;
 }
 
@@ -62,6 +70,17 @@ bool WriteToConsole(HANDLE out, const std::wstring& text)
         if (at + length < text.size() && IS_HIGH_SURROGATE(text[at + length - 1])) --length;
         DWORD written = 0;
         if (!WriteConsoleW(out, text.data() + at, static_cast<DWORD>(length), &written, nullptr) || written == 0) return false;
+        at += written;
+    }
+    return true;
+}
+
+bool WriteBytes(HANDLE out, const std::string& bytes)
+{
+    for (size_t at = 0; at < bytes.size();) {
+        DWORD written = 0;
+        if (!WriteFile(out, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) || written == 0)
+            return false;
         at += written;
     }
     return true;
@@ -82,22 +101,34 @@ bool WriteToFile(HANDLE out, const std::wstring& text)
     if (size <= 0) return false;
     std::string bytes(static_cast<size_t>(size), '\0');
     WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()), &bytes[0], size, nullptr, nullptr);
-    for (size_t at = 0; at < bytes.size();) {
-        DWORD written = 0;
-        if (!WriteFile(out, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) || written == 0)
-            return false;
-        at += written;
-    }
-    return true;
+    return WriteBytes(out, bytes);
 }
 
-void Write(DWORD stream, const std::wstring& text)
+// Text for people goes to a file in the console's code page; a document
+// for Windows (utf8) goes as the UTF-8 it declares itself to be, its lines
+// ended as they are.
+void Write(DWORD stream, const std::wstring& text, bool utf8 = false)
 {
     HANDLE out = GetStdHandle(stream);
     if (!out || out == INVALID_HANDLE_VALUE || text.empty()) return;
     DWORD mode = 0;
-    const bool written = GetConsoleMode(out, &mode) ? WriteToConsole(out, text) : WriteToFile(out, text);
+    const bool written = GetConsoleMode(out, &mode) ? WriteToConsole(out, text)
+                         : utf8                     ? WriteBytes(out, Utf8(text))
+                                                    : WriteToFile(out, text);
     if (!written) OutputDebugStringW(L"Korvane: the report could not be written whole\n");
+}
+
+// The default associations file on standard output, the types left out of
+// it named on standard error.
+int WriteDefaultAssociations(const AssociationReport& report)
+{
+    std::vector<std::wstring> leftOut;
+    const std::wstring xml = DefaultAssociationsXml(report, leftOut);
+    Write(STD_OUTPUT_HANDLE, xml, true);
+    std::wstring notes;
+    for (const std::wstring& name : leftOut) notes += LoadModuleString(IDS_REPORT_LEFT_OUT, kShortTextChars) + L" " + name + L"\n";
+    Write(STD_ERROR_HANDLE, notes);
+    return leftOut.size() < report.types.size() ? kExitConsistent : kExitInconsistent;
 }
 
 } // namespace
@@ -117,6 +148,7 @@ int wmain()
         return kExitUsage;
     }
     const AssociationReport report = ReadAssociationReport(arguments.settingsFile);
+    if (arguments.defaultAssociations) return WriteDefaultAssociations(report);
     if (arguments.json) {
         const std::string json = FormatReportJson(report);  // ASCII only
         Write(STD_OUTPUT_HANDLE, std::wstring(json.begin(), json.end()));

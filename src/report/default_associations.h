@@ -1,0 +1,20 @@
+// The default associations configuration file that Windows reads from
+// Group Policy ("Set a default associations configuration file") and from
+// "Dism /Online /Import-DefaultAppAssociations": the player's registered
+// types as the defaults an administrator hands to every user.
+#ifndef KORVANE_REPORT_DEFAULT_ASSOCIATIONS_H
+#define KORVANE_REPORT_DEFAULT_ASSOCIATIONS_H
+
+#include <string>
+#include <vector>
+
+#include "report/association_state.h"
+
+// The XML document: a DefaultAssociations root and one Association element
+// per type the report calls registered (or chosen for another program: the
+// registration is whole), in the report's order, by extension; CRLF line
+// ends. A type that is not registered, or whose name XML cannot carry (a
+// control character), is left out and named in leftOut (".ext").
+std::wstring DefaultAssociationsXml(const AssociationReport& report, std::vector<std::wstring>& leftOut);
+
+#endif
