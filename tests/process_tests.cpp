@@ -5,8 +5,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "associate/default_apps.h"
 #include "driver/dialog_driver.h"
@@ -98,9 +100,10 @@ TEST_F(InstalledTool, ExitCodesWithoutDialogs)
 {
     const struct { std::wstring arguments; DWORD exitCode; } cases[] = {
         {L"", static_cast<DWORD>(-1)}, {L"/TopMost", static_cast<DWORD>(-1)}, {ini_, static_cast<DWORD>(-1)},
-        {L"/unregister " + ini_, 1}, {L"/Register /Unregister /TopMost " + ini_, 1},
+        {L"/Silent " + ini_, static_cast<DWORD>(-1)}, {L"/Register /Silent /Quiet " + ini_, static_cast<DWORD>(-1)},
+        {L"/unregister " + ini_, 1}, {L"/Register /Unregister /TopMost " + ini_, 1}, {L"/SILENT /Unregister " + ini_, 1},
     };
-    const std::wstring before = PlayersState() + Snapshot(HKEY_CLASSES_ROOT, L".mp3");
+    const std::wstring before = PlayersState() + Snapshot(HKEY_CLASSES_ROOT, L".mp3");  // a bad command line changes nothing
     for (const auto& c : cases) EXPECT_EQ(RunAndWait(Tool(), c.arguments), c.exitCode) << testing::PrintToString(c.arguments);
     EXPECT_EQ(PlayersState() + Snapshot(HKEY_CLASSES_ROOT, L".mp3"), before);
     EXPECT_EQ(IniString(folder_.File(L"Korvane.ini"), L"Preference", L"ExecMethod"), kMissing) << "no settings written";
@@ -295,39 +298,69 @@ void ClearOlderVersion()
 }
 
 // "/Register" as a user leaves it: the audio-CD box as it is, the folder
-// verb unticked, and every fourth type of the list unticked.
-void AnswerRegistration(DWORD processId)
+// verb unticked, and every fourth type of the list unticked; or, with
+// nothing changed, both dialogs confirmed as they open.
+void AnswerRegistration(DWORD processId, bool changeSome)
 {
     HWND main = WaitForDialog(processId, kMainDialogMark);
     ASSERT_NE(main, nullptr);
-    SetBox(main, IDC_FOLDER_VERB, false);
+    if (changeSome) SetBox(main, IDC_FOLDER_VERB, false);
     Press(main, IDOK);
     HWND types = WaitForDialog(processId, kFileTypesDialogMark);
     ASSERT_NE(types, nullptr);
     HWND list = GetDlgItem(types, IDC_TYPE_LIST);
     SendMessageW(types, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
     Key(list, VK_HOME);
-    for (int i = 0; i < ItemCount(list); Key(list, VK_DOWN), ++i)
+    for (int i = 0; changeSome && i < ItemCount(list); Key(list, VK_DOWN), ++i)
         if (ItemChecked(list, i) && i % 4 == 0) Key(list, VK_SPACE);
     SetBox(types, IDC_OPEN_DEFAULT_APPS, false);
     Press(types, IDOK);
 }
 
+// True while the process has a top-level window, shown or not.
+bool HasWindow(DWORD processId)
+{
+    std::pair<DWORD, bool> search{processId, false};
+    EnumWindows([](HWND window, LPARAM found) {
+        auto& s = *reinterpret_cast<std::pair<DWORD, bool>*>(found);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        s.second |= owner == s.first;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+struct ToolRun {
+    DWORD writingMs = 0;  // from its first registry write to its end
+    DWORD exitCode = 0;
+    bool window = false;  // a window of it was seen
+};
+
 // One run of the tool; stopped stopAfterMs after its first registry write
-// when that is given. Returns how long it wrote, in milliseconds.
-DWORD RunTool(const std::wstring& arguments, DWORD stopAfterMs = INFINITE)
+// when that is given.
+ToolRun RunTool(const std::wstring& arguments, DWORD stopAfterMs = INFINITE, bool changeSome = true)
 {
     ChangeWatch watch({{HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\Classes"},
                        {HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications"}});
     PROCESS_INFORMATION tool = StartProcess(Tool(), arguments);
-    if (arguments.rfind(L"/Register", 0) == 0) AnswerRegistration(tool.dwProcessId);
+    ToolRun run;
+    std::atomic<bool> ended{false};
+    std::thread windows([&] {  // looked for from start to end
+        while (!ended) run.window |= HasWindow(tool.dwProcessId), Sleep(2);
+    });
+    if (arguments.rfind(L"/Register ", 0) == 0 && arguments.find(L"/Silent") == std::wstring::npos)
+        AnswerRegistration(tool.dwProcessId, changeSome);
     const HANDLE firstWriteOrEnd[] = {watch.event, tool.hProcess};  // a run may find nothing left to write
     WaitForMultipleObjects(2, firstWriteOrEnd, FALSE, 20000);
     const DWORD start = GetTickCount();
     if (stopAfterMs != INFINITE && WaitForSingleObject(tool.hProcess, stopAfterMs) == WAIT_TIMEOUT)
         TerminateProcess(tool.hProcess, 0xdead);
-    WaitExit(tool);
-    return GetTickCount() - start;
+    run.exitCode = WaitExit(tool);
+    run.writingMs = GetTickCount() - start;
+    ended = true;
+    windows.join();
+    return run;
 }
 
 // What a run leaves: per type its extension key (the previous owner) and
@@ -355,11 +388,22 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
     keys_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen");
     const std::wstring ini = folder_.File(L"Korvane.ini");
     constexpr int kStops = 6;
-    for (const std::wstring run : {L"/Unregister ", L"/Register "}) {
+    // "/Register /Silent", as a deployment tool runs it: what the dialogs
+    // would do with every stored type ticked, without a window.
+    for (const std::wstring run : {L"/Unregister ", L"/Register ", L"/Register /Silent "}) {
+        SCOPED_TRACE(testing::PrintToString(run));
         ClearOlderVersion();
         SeedOlderVersion(ini);
         EXPECT_EQ(StaleOlderTypes(), kOlderTypes * 2 / 3) << "a backup where the player holds nothing is stale";
-        const DWORD writing = RunTool(run + ini_);
+        const auto settingsBytes = [&] {
+            std::ifstream file(std::filesystem::path(ini), std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(file), {});
+        };
+        const std::string settings = settingsBytes();
+        const ToolRun whole = RunTool(run + ini_);
+        const DWORD writing = whole.writingMs;
+        EXPECT_EQ(whole.exitCode, 1u);
+        EXPECT_EQ(whole.window, run == L"/Register ") << "a window only where the dialogs are asked for";
         EXPECT_EQ(StaleOlderTypes(), 0) << "every backup given back or dropped";
         for (int n = 0; n < kOlderTypes; ++n) {  // the owner each key ends with, its type and bytes
             const bool newer = HolderOf(n) == NewerProgramHolds, nobody = !newer && NothingBefore(n);
@@ -370,6 +414,14 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
                                                                                Sz((newer ? L"Newer." : L"Other.") + OlderType(n)))) << n;
         }
         const std::vector<std::wstring> expected = OlderVersionState();
+        if (run == L"/Register /Silent ") {
+            EXPECT_EQ(settingsBytes(), settings) << "no settings written";
+            ClearOlderVersion();
+            SeedOlderVersion(ini);
+            RunTool(L"/Register " + ini_, INFINITE, false);
+            EXPECT_EQ(OlderVersionState(), expected) << "the same as both dialogs confirmed as they open";
+            continue;  // stopped, it is the registration's own work, stopped above
+        }
         int ownersLost = 0, leftBehind = 0;
         std::wstring firstDifference;
         for (int stop = 0; stop < kStops; ++stop) {

@@ -18,16 +18,10 @@ namespace {
 
 constexpr int kFolderVerbNameChars = 512;
 
-struct Verb {
-    const wchar_t* key;
-    const wchar_t* tail;
-    const wchar_t* displayName;
-};
-
 // The verbs of an ordinary type, in the order they are written.
-std::vector<Verb> VerbsToWrite(const AssociationContext& c)
+std::vector<ClassVerb> VerbsToWrite(const AssociationContext& c)
 {
-    std::vector<Verb> verbs{{L"Open", c.openCommand ? c.openCommand : kTailAddOpen, c.openVerbName}};
+    std::vector<ClassVerb> verbs{{L"Open", c.openCommand ? c.openCommand : kTailAddOpen, c.openVerbName}};
     if (c.addPlayChecked) verbs.push_back({L"Play", kTailAddOpen, c.playVerbName});
     if (c.addOnlyChecked) verbs.push_back({L"Add", kTailAdd, c.addVerbName});
     if (c.newPlayChecked) verbs.push_back({L"OpenNew", kTailOpen, c.openNewVerbName});
@@ -42,13 +36,41 @@ std::wstring ClientCommand(const AssociationContext& c, const wchar_t* placehold
     return L"\"" + std::wstring(c.clientExePath) + L"\" \"/open\" \"" + placeholder + L"\" \"/play\"";
 }
 
-// The registration a run is changing, named in the player's own key
-// (".<ext>", "AudioCD" or "Folder") while the change is under way. A run
-// knows a registration of the player's by two marks (a type by its
-// capability value and its class, the folder verb by its command and its
-// key), and no change sets or takes away both at once: a run stopped in
-// between leaves this name, by which the next run that applies anything
-// takes away what is left of a registration it no longer finds.
+// The keys a run writes for every type, opened once for the whole run:
+// the player's key, where the registration a run is changing is named
+// (kUnfinishedValue: ".<ext>", "AudioCD" or "Folder") while the change is
+// under way, and the capability record in each view. A run knows a
+// registration of the player's by two marks (a type by its capability
+// value and its class, the folder verb by its command and its key), and no
+// change sets or takes away both at once: a run stopped in between leaves
+// the name, by which the next run that applies anything takes away what is
+// left of a registration it no longer finds.
+// Each is opened the first time it is needed, so that a run that changes
+// nothing makes no key. The run also keeps the short forms of the icon
+// paths it has made classes with.
+class RunState {
+public:
+    ShortPathCache shortPaths;
+
+    HKEY Player() { return Opened(player_, kPlayerKey, 0); }
+    // The capability record in the 64-bit view, then in the 32-bit one;
+    // where Windows has no views, one record and no second one (null).
+    HKEY Capabilities(int second)
+    {
+        if (registryViewFlag == 0) return second ? nullptr : Opened(capabilities_[0], kFileAssociationsKey, 0);
+        return Opened(capabilities_[second], kFileAssociationsKey, second ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
+    }
+
+private:
+    static HKEY Opened(RegKey& key, const wchar_t* path, REGSAM view)
+    {
+        if (!key) OpenOrCreateKey(HKEY_LOCAL_MACHINE, path, key, nullptr, view);
+        return key.get();
+    }
+    RegKey player_;
+    RegKey capabilities_[2];
+};
+
 const wchar_t kAudioCdName[] = L"AudioCD";
 const wchar_t kFolderName[] = L"Folder";
 
@@ -74,11 +96,11 @@ bool EntryNamed(const std::wstring& name, FileTypeEntry& entry)
 }
 
 template <typename Change>
-void KeepNameWhile(const FileTypeEntry& entry, Change change)
+void KeepNameWhile(RunState& keys, const FileTypeEntry& entry, Change change)
 {
-    SetStringValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, NameOf(entry).c_str());
+    WriteStringValue(keys.Player(), kUnfinishedValue, NameOf(entry).c_str());
     change();
-    DeleteValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue);
+    RegDeleteValueW(keys.Player(), kUnfinishedValue);
 }
 
 void RemoveAudioCdHandler()
@@ -86,23 +108,23 @@ void RemoveAudioCdHandler()
     // Without a backup the player took over a command key that did not exist
     // before: there is no previous owner to give back, so the player's own
     // command goes and the key is left as it was found.
-    if (RestoreValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, NamesClient) != 0 &&
+    if (RestoreValueBackup(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, nullptr, NamesClient) != 0 &&
         CommandRunsClient(kAudioCdCommandKey))
-        DeleteValue(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr);
-    DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, kAudioCdCommandKey);
+        DeleteValue(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, nullptr);
+    DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, kAudioCdCommandKey);
 }
 
 // In the order that keeps the type found by the next run until only its
 // last mark is left: the extension key given back, the capability value in
 // the view discovery does not read, the class, and the value discovery
 // reads last.
-void RemoveFileType(const std::wstring& extension)
+void RemoveFileType(RunState& keys, const std::wstring& extension)
 {
     const std::wstring valueName = L"." + extension;
     RestoreExtensionKey(extension);
-    if (registryViewFlag) DeleteValue(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str(), KEY_WOW64_32KEY);
+    if (HKEY second = keys.Capabilities(1)) RegDeleteValueW(second, valueName.c_str());
     DeleteFileTypeClass(extension);
-    DeleteValue(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str());
+    if (HKEY first = keys.Capabilities(0)) RegDeleteValueW(first, valueName.c_str());
 }
 
 // The commands are made in buffers of 1024 characters; a client path too
@@ -114,26 +136,28 @@ bool CommandFits(const std::wstring& command)
     return false;
 }
 
-// All or nothing: what does not fit its buffers is not written at all, so
-// that a capability value never names a class that could not be written.
-bool CanWrite(const FileTypeEntry& entry, const AssociationContext& c)
+// The class of an ordinary type, all or nothing: what does not fit its
+// buffers is not written at all, so that a capability value never names a
+// class that could not be written.
+bool MakeClassOf(RunState& run, const FileTypeEntry& entry, const AssociationContext& c, FileTypeClass& made)
+{
+    return MakeFileTypeClass(entry.extension, entry.description, entry.iconId, entry.iconPath, VerbsToWrite(c), made,
+                             &run.shortPaths);
+}
+
+bool CanWrite(RunState& run, const FileTypeEntry& entry, const AssociationContext& c)
 {
     if (entry.flags & FT_AUDIOCD) return CommandFits(ClientCommand(c, L"%L"));
     if (entry.flags & FT_FOLDER) return CommandFits(ClientCommand(c, L"%1"));
-    for (const Verb& verb : VerbsToWrite(c)) {
-        if (!FileTypeClassFits(verb.key, verb.tail, entry.extension, entry.iconId, entry.iconPath)) {
-            OutputDebugStringW(L"Korvane: refused to register a type that does not fit its class\n");
-            return false;
-        }
-    }
-    return true;
+    FileTypeClass made;
+    return MakeClassOf(run, entry, c, made);
 }
 
 void WriteAudioCdHandler(const AssociationContext& c)
 {
     // The backup is in place before the command is replaced.
-    SaveValueBackup(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, NamesClient);
-    SetStringValue(HKEY_CLASSES_ROOT, kAudioCdCommandKey, nullptr, ClientCommand(c, L"%L").c_str());
+    SaveValueBackup(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, nullptr, NamesClient);
+    SetStringValue(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, nullptr, ClientCommand(c, L"%L").c_str());
 }
 
 // Written over what is there, the command in place throughout, and then
@@ -142,40 +166,39 @@ void WriteFolderVerb(const AssociationContext& c)
 {
     wchar_t displayName[kFolderVerbNameChars];
     HostLoadString(c.resourceModule, IDS_VERB_FOLDER, displayName, kFolderVerbNameChars);
-    SetStringValue(HKEY_CLASSES_ROOT, kFolderVerbKey, nullptr, displayName);
-    SetStringValue(HKEY_CLASSES_ROOT, kFolderCommandKey, nullptr, ClientCommand(c, L"%1").c_str());
-    DeleteAllBut(HKEY_CLASSES_ROOT, kFolderVerbKey, L"command");
-    DeleteAllBut(HKEY_CLASSES_ROOT, kFolderCommandKey, nullptr);
+    SetStringValue(HKEY_LOCAL_MACHINE, kFolderVerbKey, nullptr, displayName);
+    SetStringValue(HKEY_LOCAL_MACHINE, kFolderCommandKey, nullptr, ClientCommand(c, L"%1").c_str());
+    DeleteAllBut(HKEY_LOCAL_MACHINE, kFolderVerbKey, L"command");
+    DeleteAllBut(HKEY_LOCAL_MACHINE, kFolderCommandKey, nullptr);
 }
 
 // The class complete first, then the capability values, the one that
 // discovery reads first: until then no run takes the type for the
-// player's.
-void WriteFileType(const FileTypeEntry& entry, const AssociationContext& c)
+// player's. A failing 64-bit view leaves the 32-bit one alone.
+void WriteFileType(RunState& keys, const FileTypeEntry& entry, const FileTypeClass& made)
 {
     RestoreExtensionKey(entry.extension);
-    PrepareFileTypeClass(entry.description.c_str(), entry.extension, entry.iconId, entry.iconPath);
-    for (const Verb& verb : VerbsToWrite(c)) {
-        WriteFileTypeClass(verb.key, verb.tail, verb.displayName, entry.description.c_str(), entry.extension,
-                           entry.iconId, entry.iconPath);
+    WriteFileTypeClass(made);
+    const std::wstring valueName = L"." + entry.extension, progId = MakeProgId(entry.extension);
+    for (int second = 0; second < 2; ++second) {
+        HKEY capabilities = keys.Capabilities(second);
+        if (!capabilities) break;
+        WriteStringValue(capabilities, valueName.c_str(), progId.c_str());
     }
-    const std::wstring valueName = L"." + entry.extension;
-    SetStringValueAllViews(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str(),
-                           MakeProgId(entry.extension).c_str());
 }
 
-void Write(const FileTypeEntry& entry, const AssociationContext& c)
+void Write(RunState& keys, const FileTypeEntry& entry, const AssociationContext& c)
 {
-    if (!CanWrite(entry, c)) return;
     if (entry.flags & FT_AUDIOCD) {
         // Stopped half way, it is left either as it was or with the backup
         // in place and the command not yet replaced: either way the same
         // run, made again, ends as one whole run ends.
-        WriteAudioCdHandler(c);
+        if (CanWrite(keys, entry, c)) WriteAudioCdHandler(c);
     } else if (entry.flags & FT_FOLDER) {
-        KeepNameWhile(entry, [&] { WriteFolderVerb(c); });
+        if (CanWrite(keys, entry, c)) KeepNameWhile(keys, entry, [&] { WriteFolderVerb(c); });
     } else {
-        KeepNameWhile(entry, [&] { WriteFileType(entry, c); });
+        FileTypeClass made;
+        if (MakeClassOf(keys, entry, c, made)) KeepNameWhile(keys, entry, [&] { WriteFileType(keys, entry, made); });
     }
 }
 
@@ -188,52 +211,55 @@ bool SameRegistration(const FileTypeEntry& a, const FileTypeEntry& b)
 
 // A registration that is written again is written over, never removed
 // first: a run stopped in between would lose what the user kept.
-bool WrittenAgain(const FileTypeEntry& entry, const FileTypeList& writeList, const AssociationContext& c)
+bool WrittenAgain(RunState& run, const FileTypeEntry& entry, const FileTypeList& writeList, const AssociationContext& c)
 {
     return std::any_of(writeList.begin(), writeList.end(), [&](const FileTypeEntry& w) {
-        return (w.flags & FT_ASSOCIATED) && SameRegistration(w, entry) && CanWrite(w, c);
+        return (w.flags & FT_ASSOCIATED) && SameRegistration(w, entry) && CanWrite(run, w, c);
+    });
+}
+
+// Takes away every registration the player holds for one entry; its name
+// stays in the player's key while the removal is under way.
+void RemoveAssociation(RunState& keys, const FileTypeEntry& entry)
+{
+    if (!entry.IsPseudoType() && !IsUsableExtension(entry.extension)) {
+        OutputDebugStringW(L"Korvane: refused to remove an unusable extension\n");
+        return;
+    }
+    KeepNameWhile(keys, entry, [&] {
+        if (entry.flags & FT_AUDIOCD) {
+            RemoveAudioCdHandler();
+        } else if (entry.flags & FT_FOLDER) {
+            DeleteKeyTree(HKEY_LOCAL_MACHINE, kFolderVerbKey);
+        } else {
+            RemoveFileType(keys, entry.extension);
+        }
     });
 }
 
 // The change an earlier run was stopped in: a registration still found as
 // the player's is handled by this run like any other; one found no more
 // loses what is left of it now (and is written again if the run writes it).
-void FinishUnfinishedChange()
+void FinishUnfinishedChange(RunState& keys)
 {
     if (!ValueExists(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue)) return;
     std::wstring name;
     QueryStringValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, name);
     FileTypeEntry entry;
-    if (EntryNamed(name, entry) && !IsTypeAssociated(entry)) RemoveAssociation(entry);
-    DeleteValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue);
+    if (EntryNamed(name, entry) && !IsTypeAssociated(entry)) RemoveAssociation(keys, entry);
+    RegDeleteValueW(keys.Player(), kUnfinishedValue);
 }
 
 } // namespace
 
-void RemoveAssociation(const FileTypeEntry& entry)
-{
-    if (!entry.IsPseudoType() && !IsUsableExtension(entry.extension)) {
-        OutputDebugStringW(L"Korvane: refused to remove an unusable extension\n");
-        return;
-    }
-    KeepNameWhile(entry, [&] {
-        if (entry.flags & FT_AUDIOCD) {
-            RemoveAudioCdHandler();
-        } else if (entry.flags & FT_FOLDER) {
-            DeleteKeyTree(HKEY_CLASSES_ROOT, kFolderVerbKey);
-        } else {
-            RemoveFileType(entry.extension);
-        }
-    });
-}
-
 void ApplyAssociations(const FileTypeList& removeList, const FileTypeList& writeList,
                        const AssociationContext* context)
 {
-    FinishUnfinishedChange();
+    RunState keys;
+    FinishUnfinishedChange(keys);
     for (const FileTypeEntry& entry : removeList)
-        if (!WrittenAgain(entry, writeList, *context)) RemoveAssociation(entry);
+        if (!WrittenAgain(keys, entry, writeList, *context)) RemoveAssociation(keys, entry);
     for (const FileTypeEntry& entry : writeList)
-        if (entry.flags & FT_ASSOCIATED) Write(entry, *context);
+        if (entry.flags & FT_ASSOCIATED) Write(keys, entry, *context);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }

@@ -14,8 +14,4 @@
 void ApplyAssociations(const FileTypeList& removeList, const FileTypeList& writeList,
                        const AssociationContext* context);
 
-// Takes away every registration the player holds for one entry; its name
-// stays in the player's key while the removal is under way.
-void RemoveAssociation(const FileTypeEntry& entry);
-
 #endif

@@ -34,14 +34,13 @@ bool HandlerIsOurs(const FileTypeEntry& handler)
 }
 
 // Fills g_fileTypes for the dialogs and returns what is the player's now:
-// what applying may remove.
-FileTypeList BuildCatalogue()
+// what applying may remove. stored gets the types the settings file keeps.
+FileTypeList BuildCatalogue(FileTypeList& stored)
 {
     FileTypeList current;
     DiscoverAssociatedTypes(current);
     FileTypeList working;
     AppendBuiltInTypes(working);
-    FileTypeList stored;
     LoadStoredTypes(settingsPath, stored);
     // Stored types first, then what is ours now: the associated types keep
     // their tick and show what the registry holds.
@@ -87,7 +86,7 @@ void AddCurrentHandlers(FileTypeList& current)
 {
     // A backup of ours left beside another program's command is the
     // player's to tidy up too: removing the handler drops it.
-    if (HandlerIsOurs(kAudioCdEntry) || ValueExists(HKEY_CLASSES_ROOT, kAudioCdCommandKey, kBackupValueName))
+    if (HandlerIsOurs(kAudioCdEntry) || ValueExists(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, kBackupValueName))
         current.push_back(kAudioCdEntry);
     if (HandlerIsOurs(kFolderEntry)) current.push_back(kFolderEntry);
 }
@@ -101,10 +100,8 @@ void WriteDefaultProgramsRecord()
 }
 
 // Every type that the settings file stores is ticked.
-void TickStoredTypes()
+void TickStoredTypes(const FileTypeList& stored)
 {
-    FileTypeList stored;
-    LoadStoredTypes(settingsPath, stored);
     for (FileTypeEntry& entry : g_fileTypes)
         if (std::any_of(stored.begin(), stored.end(),
                         [&](const FileTypeEntry& s) { return _wcsicmp(s.extension.c_str(), entry.extension.c_str()) == 0; }))
@@ -118,7 +115,8 @@ int RunRegistration()
     InitCommonControlsEx(&controls);
 
     LoadVerbDisplayNames();
-    const FileTypeList current = BuildCatalogue();
+    FileTypeList stored;
+    const FileTypeList current = BuildCatalogue(stored);
     const INT_PTR result = RunDialogs();
     if (result != 1) return static_cast<int>(result);
     // The user's types are kept first: a run stopped while it writes the
@@ -134,8 +132,9 @@ int RunRegistration()
 int RunSilentRegistration()
 {
     LoadVerbDisplayNames();
-    const FileTypeList current = BuildCatalogue();
-    TickStoredTypes();
+    FileTypeList stored;
+    const FileTypeList current = BuildCatalogue(stored);
+    TickStoredTypes(stored);
     associationContext.openCommand = OpenCommandForExecMethod(associationContext.execMethod);
     Apply(current);
     return 1;

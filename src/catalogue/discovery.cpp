@@ -33,21 +33,21 @@ bool NamesClient(const std::wstring& command)
 
 bool CommandRunsClient(const wchar_t* commandKey)
 {
-    return HolderOf(HKEY_CLASSES_ROOT, commandKey, nullptr, NamesClient) == ValueHolder::Own;
+    return HolderOf(HKEY_LOCAL_MACHINE, commandKey, nullptr, NamesClient) == ValueHolder::Own;
 }
 
 bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description, std::wstring& iconPath,
                        int32_t& iconId)
 {
-    const std::wstring progId = MakeProgId(extension);
-    if (!KeyExists(HKEY_CLASSES_ROOT, progId.c_str())) return false;
+    const std::wstring progId = ClassesKey(MakeProgId(extension));
+    if (!KeyExists(HKEY_LOCAL_MACHINE, progId.c_str())) return false;
     // A default value of another type (or none) still leaves the class the
     // player's: it is shown without a description and removed like any.
     std::wstring text;
-    QueryStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, text);
+    QueryStringValue(HKEY_LOCAL_MACHINE, progId.c_str(), nullptr, text);
 
     std::wstring iconSpec;
-    QueryStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, iconSpec);
+    QueryStringValue(HKEY_LOCAL_MACHINE, (progId + L"\\DefaultIcon").c_str(), nullptr, iconSpec);
     std::wstring path;
     int index = 0;
     SplitIconLocation(iconSpec, path, index);  // DefaultIcon holds the short form; the entry keeps the long one

@@ -27,7 +27,7 @@ bool ReadTypeClassInfo(const std::wstring& extension, std::wstring& description,
 // case): the mark of the player's own commands.
 bool NamesClient(const std::wstring& command);
 
-// True when the default value of HKEY_CLASSES_ROOT\commandKey is the
+// True when the default value of HKEY_LOCAL_MACHINE\commandKey is the
 // player's by the rule its backups are judged by (HolderOf): text of
 // either string type that names the client executable.
 bool CommandRunsClient(const wchar_t* commandKey);

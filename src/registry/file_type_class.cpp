@@ -34,37 +34,16 @@ std::wstring LongPathOf(const std::wstring& path)
     return buffer;
 }
 
-struct ClassTexts {
-    std::wstring progId;
-    std::wstring icon;     // DefaultIcon: short icon path, comma, id
-    std::wstring command;
-    std::wstring verbPath;
-};
-
-ClassTexts MakeClassTexts(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension,
-                          int iconId, const std::wstring& iconPath)
-{
-    ClassTexts t;
-    t.progId = MakeProgId(extension);
-    t.icon = DefaultIconText(iconPath, iconId);
-    t.command = L"\"" + std::wstring(GetClientExePath()) + L"\" " + commandTail;
-    t.verbPath = t.progId + L"\\shell\\" + verbKey;
-    return t;
-}
-
-bool Fits(const ClassTexts& t)
-{
-    return FitsPathBuffer(t.icon.c_str()) && FitsPathBuffer(t.command.c_str()) &&
-           FitsPathBuffer((t.verbPath + L"\\Command").c_str());
-}
-
 } // namespace
 
-std::wstring DefaultIconText(const std::wstring& iconPath, int iconId)
+std::wstring DefaultIconText(const std::wstring& iconPath, int iconId, ShortPathCache* cache)
 {
+    const auto known = cache ? cache->find(iconPath) : ShortPathCache::iterator();
+    if (cache && known != cache->end()) return known->second + L"," + std::to_wstring(iconId);
     wchar_t shortPath[kPathChars];
     const DWORD n = FitsPathBuffer(iconPath.c_str()) ? GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars) : 0;
     const std::wstring path = (n == 0 || n >= static_cast<DWORD>(kPathChars)) ? iconPath : std::wstring(shortPath, n);
+    if (cache) cache->emplace(iconPath, path);
     return path + L"," + std::to_wstring(iconId);
 }
 
@@ -100,61 +79,68 @@ std::wstring MakeProgId(const std::wstring& extension)
     return std::wstring(kProductWord) + L" " + extension + L" File";
 }
 
-bool FileTypeClassFits(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension, int iconId,
-                       const std::wstring& iconPath)
+bool MakeFileTypeClass(const std::wstring& extension, const std::wstring& description, int iconId,
+                       const std::wstring& iconPath, const std::vector<ClassVerb>& verbs, FileTypeClass& made,
+                       ShortPathCache* cache)
 {
-    return IsRegistrableExtension(extension) && Fits(MakeClassTexts(verbKey, commandTail, extension, iconId, iconPath));
+    if (!IsRegistrableExtension(extension)) {
+        Refuse(L"a file type class for an extension that cannot be registered");
+        return false;
+    }
+    FileTypeClass texts;
+    texts.key = ClassesKey(MakeProgId(extension));
+    texts.description = description;
+    texts.icon = DefaultIconText(iconPath, iconId, cache);
+    bool fits = FitsPathBuffer(texts.icon.c_str());
+    for (const ClassVerb& verb : verbs) {
+        texts.verbs.push_back({verb.key, verb.displayName, L"\"" + std::wstring(GetClientExePath()) + L"\" " + verb.commandTail});
+        const std::wstring commandKey = MakeProgId(extension) + L"\\shell\\" + verb.key + L"\\Command";
+        fits = fits && FitsPathBuffer(texts.verbs.back().command.c_str()) && FitsPathBuffer(commandKey.c_str());
+    }
+    if (!fits) {
+        Refuse(L"a file type class whose icon, command or verb is too long");
+        return false;
+    }
+    made = std::move(texts);
+    return true;
 }
 
-int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const wchar_t* verbDisplayName,
-                       const wchar_t* description, const std::wstring& extension, int iconId,
-                       const std::wstring& iconPath)
+void WriteFileTypeClass(const FileTypeClass& made)
 {
-    if (!IsRegistrableExtension(extension)) return Refuse(L"a file type class for an extension that cannot be registered");
-    const ClassTexts t = MakeClassTexts(verbKey, commandTail, extension, iconId, iconPath);
-    if (!Fits(t)) return Refuse(L"a file type class whose icon, command or verb is too long");
-    const std::wstring& progId = t.progId;
-    const std::wstring& verbPath = t.verbPath;
-
-    SetStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, description);
-    SetStringValue(HKEY_CLASSES_ROOT, (progId + L"\\DefaultIcon").c_str(), nullptr, t.icon.c_str());
-    SetStringValue(HKEY_CLASSES_ROOT, (progId + L"\\shell").c_str(), nullptr, nullptr);
-    SetStringValue(HKEY_CLASSES_ROOT, verbPath.c_str(), nullptr, verbDisplayName);
-    SetStringValue(HKEY_CLASSES_ROOT, (verbPath + L"\\Command").c_str(), nullptr, t.command.c_str());
-    // A verb of ours always runs its command line, never a DDE conversation.
-    DeleteKeyTree(HKEY_CLASSES_ROOT, (verbPath + L"\\ddeexec").c_str());
-    return 0;
-}
-
-int PrepareFileTypeClass(const wchar_t* description, const std::wstring& extension, int iconId,
-                         const std::wstring& iconPath)
-{
-    if (!IsRegistrableExtension(extension)) return Refuse(L"a file type class for an extension that cannot be registered");
-    const std::wstring progId = MakeProgId(extension);
-    const std::wstring iconKey = progId + L"\\DefaultIcon";
-    const std::wstring icon = DefaultIconText(iconPath, iconId);
-    if (!FitsPathBuffer(icon.c_str())) return Refuse(L"a file type class whose icon is too long");
-    SetStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, description);
-    SetStringValue(HKEY_CLASSES_ROOT, iconKey.c_str(), nullptr, icon.c_str());
-    DeleteAllBut(HKEY_CLASSES_ROOT, progId.c_str(), L"DefaultIcon");
-    DeleteAllBut(HKEY_CLASSES_ROOT, iconKey.c_str(), nullptr);
-    return 0;
+    RegKey classKey, iconKey, shellKey;
+    bool newClass = false, newIcon = false;
+    if (!OpenOrCreateKey(HKEY_LOCAL_MACHINE, made.key.c_str(), classKey, &newClass)) return;
+    WriteStringValue(classKey.get(), nullptr, made.description.c_str());
+    if (OpenOrCreateKey(classKey.get(), L"DefaultIcon", iconKey, &newIcon)) {
+        WriteStringValue(iconKey.get(), nullptr, made.icon.c_str());
+        if (!newIcon) DeleteAllBut(iconKey.get(), L"", nullptr);
+    }
+    // A key made just now holds nothing else: nothing to clear, and no verb
+    // of it can carry a DDE conversation.
+    if (!newClass) DeleteAllBut(classKey.get(), L"", L"DefaultIcon");
+    if (!OpenOrCreateKey(classKey.get(), L"shell", shellKey)) return;
+    for (const FileTypeClass::Verb& verb : made.verbs) {
+        RegKey verbKey, commandKey;
+        if (!OpenOrCreateKey(shellKey.get(), verb.key.c_str(), verbKey)) continue;
+        WriteStringValue(verbKey.get(), nullptr, verb.displayName);
+        if (OpenOrCreateKey(verbKey.get(), L"Command", commandKey)) WriteStringValue(commandKey.get(), nullptr, verb.command.c_str());
+    }
 }
 
 int DeleteFileTypeClass(const std::wstring& extension)
 {
     if (!IsUsableExtension(extension)) return Refuse(L"to delete the class of an unusable extension");
-    DeleteKeyTree(HKEY_CLASSES_ROOT, MakeProgId(extension).c_str());
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, ClassesKey(MakeProgId(extension)).c_str());
     return 0;
 }
 
 int RestoreExtensionKey(const std::wstring& extension)
 {
     if (!IsUsableExtension(extension)) return Refuse(L"to restore an unusable extension key");
-    const std::wstring extensionKey = L"." + extension;
+    const std::wstring extensionKey = ClassesKey(L"." + extension);
     const std::wstring progId = MakeProgId(extension);
     auto isOurClass = [&](const std::wstring& owner) { return _wcsicmp(owner.c_str(), progId.c_str()) == 0; };
-    RestoreValueBackup(HKEY_CLASSES_ROOT, extensionKey.c_str(), nullptr, isOurClass);
-    DeleteKeyIfEmpty(HKEY_CLASSES_ROOT, extensionKey.c_str());
+    RestoreValueBackup(HKEY_LOCAL_MACHINE, extensionKey.c_str(), nullptr, isOurClass);
+    DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, extensionKey.c_str());
     return 0;
 }

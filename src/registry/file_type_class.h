@@ -4,7 +4,9 @@
 #ifndef KORVANE_REGISTRY_FILE_TYPE_CLASS_H
 #define KORVANE_REGISTRY_FILE_TYPE_CLASS_H
 
+#include <map>
 #include <string>
+#include <vector>
 
 // The longest extension whose class name ("Korvane <ext> File") is still a
 // valid registry key name.
@@ -35,10 +37,15 @@ inline bool IsRegistrableExtension(const std::wstring& extension)
 // "Korvane <extension> File".
 std::wstring MakeProgId(const std::wstring& extension);
 
+// Short forms of paths already asked for, by path: the file system is slow
+// to answer (about a millisecond a path under Wine), and a run asks for the
+// same icon module type after type.
+using ShortPathCache = std::map<std::wstring, std::wstring>;
+
 // The icon location as DefaultIcon holds it: the short (8.3) form of the
 // path, a comma and the id. A file that does not exist (or has no short form
 // within 1024 characters) keeps its path as given.
-std::wstring DefaultIconText(const std::wstring& iconPath, int iconId);
+std::wstring DefaultIconText(const std::wstring& iconPath, int iconId, ShortPathCache* cache = nullptr);
 
 // Splits an icon location at its last comma, as the shell does; the id is
 // read with _wtoi (0 without a comma), quotes around the path go, and the
@@ -46,27 +53,41 @@ std::wstring DefaultIconText(const std::wstring& iconPath, int iconId);
 // kept as written otherwise.
 void SplitIconLocation(const std::wstring& text, std::wstring& iconPath, int& iconId);
 
-// True when the extension is registrable and the class's icon text, command and
-// verb key fit the 1024-character buffers they are made in.
-bool FileTypeClassFits(const wchar_t* verbKey, const wchar_t* commandTail, const std::wstring& extension, int iconId,
-                       const std::wstring& iconPath);
+// One verb of a class: its key below "shell", the name the menu shows
+// (null: none) and its command line after the client's quoted path.
+struct ClassVerb {
+    const wchar_t* key;
+    const wchar_t* commandTail;
+    const wchar_t* displayName;
+};
 
-// Writes the class's description (when given), DefaultIcon (short icon
-// path, comma, id), an empty "shell" key, and one verb with its display
-// name (when given) and command line `"<client>" <commandTail>`; removes a
-// "ddeexec" below the verb. An extension that is not registrable, or texts
-// that do not fit, are refused before any registry call. Always 0.
-int WriteFileTypeClass(const wchar_t* verbKey, const wchar_t* commandTail, const wchar_t* verbDisplayName,
-                       const wchar_t* description, const std::wstring& extension, int iconId,
-                       const std::wstring& iconPath);
+// Everything one class of the player's holds, made once per type.
+struct FileTypeClass {
+    std::wstring key;          // "Software\Classes\Korvane <ext> File"
+    std::wstring description;
+    std::wstring icon;         // DefaultIcon: short icon path, comma, id
+    struct Verb {
+        std::wstring key;
+        const wchar_t* displayName;
+        std::wstring command;  // `"<client>" <tail>`
+    };
+    std::vector<Verb> verbs;
+};
 
-// Readies the class for its verbs to be written afresh while it stays a
-// class of the player's: the key is kept, its description and DefaultIcon
-// are written in place first, and then everything else in it goes (verbs
-// switched off since, what older versions left). Refused like
-// WriteFileTypeClass. Always 0.
-int PrepareFileTypeClass(const wchar_t* description, const std::wstring& extension, int iconId,
-                         const std::wstring& iconPath);
+// The class of a type with the verbs given. False, nothing made, when the
+// extension cannot be registered or the icon text, a command or a verb's
+// key path does not fit the 1024-character buffers they are made in: such
+// a type is refused before any registry call.
+bool MakeFileTypeClass(const std::wstring& extension, const std::wstring& description, int iconId,
+                       const std::wstring& iconPath, const std::vector<ClassVerb>& verbs, FileTypeClass& made,
+                       ShortPathCache* cache = nullptr);
+
+// Writes the class below HKEY_LOCAL_MACHINE in place of what its key holds,
+// the key kept so that it stays a class of the player's throughout: the
+// description and DefaultIcon first, then everything else in it goes
+// (verbs switched off since, a DDE conversation, what older versions
+// left), then each verb with its display name and command.
+void WriteFileTypeClass(const FileTypeClass& made);
 
 // Deletes the class with everything below it; a missing class is no
 // failure. Always 0.

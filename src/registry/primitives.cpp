@@ -108,6 +108,20 @@ using RegDeleteKeyExWFn = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 
 REGSAM RegistryAccess() { return registryAccessRights | registryViewFlag; }
 
+bool OpenOrCreateKey(HKEY root, const wchar_t* subKey, RegKey& key, bool* created, REGSAM view)
+{
+    DWORD disposition = 0;
+    const bool opened = RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, ViewAccess(view), nullptr,
+                                        key.put(), &disposition) == ERROR_SUCCESS;
+    if (created) *created = opened && disposition == REG_CREATED_NEW_KEY;
+    return opened;
+}
+
+void WriteStringValue(HKEY key, const wchar_t* valueName, const wchar_t* data)
+{
+    WriteString(key, valueName, data);
+}
+
 std::wstring RegistryValue::AsText() const
 {
     if (bytes.empty()) return std::wstring();

@@ -8,6 +8,8 @@
 #include <windows.h>
 
 #include <functional>
+
+#include "registry/handles.h"
 #include <string>
 #include <vector>
 
@@ -44,6 +46,16 @@ bool ReadValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, Regis
 // has one) is passed over; the walk goes on.
 std::vector<std::wstring> ValueNames(HKEY root, const wchar_t* subKey, REGSAM view = 0);
 std::vector<std::wstring> SubKeyNames(HKEY root, const wchar_t* subKey, REGSAM view = 0);
+
+// Opens subKey, creating it where it is missing, for the caller to write
+// several things below it, in the given view (0: the view of the other
+// primitives); created says whether it was made now. False when it can be
+// neither opened nor created.
+bool OpenOrCreateKey(HKEY root, const wchar_t* subKey, RegKey& key, bool* created = nullptr, REGSAM view = 0);
+
+// Writes data as REG_SZ, its terminating NUL included, into an open key;
+// data null writes nothing.
+void WriteStringValue(HKEY key, const wchar_t* valueName, const wchar_t* data);
 
 // Creates subKey if needed and writes data as REG_SZ (the terminating NUL
 // included); data null only makes sure the key exists. -1 when the key

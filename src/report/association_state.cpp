@@ -122,7 +122,7 @@ VerbState ReadVerb(const std::wstring& name, const std::wstring& commandKey)
 {
     VerbState verb;
     verb.name = name;
-    const ValueState command = ReadState(HKEY_CLASSES_ROOT, commandKey, nullptr);
+    const ValueState command = ReadState(HKEY_LOCAL_MACHINE, commandKey, nullptr);
     verb.command = command.data;
     FindClient(verb, Expanded(command));
     return verb;
@@ -130,17 +130,18 @@ VerbState ReadVerb(const std::wstring& name, const std::wstring& commandKey)
 
 void ReadClass(TypeState& type, const std::wstring& progId)
 {
-    type.classPresent = KeyExists(HKEY_CLASSES_ROOT, progId.c_str());
+    const std::wstring key = ClassesKey(progId);
+    type.classPresent = KeyExists(HKEY_LOCAL_MACHINE, key.c_str());
     if (!type.classPresent) return;
-    QueryStringValue(HKEY_CLASSES_ROOT, progId.c_str(), nullptr, type.description);
-    type.icon = ReadState(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr);
+    QueryStringValue(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, type.description);
+    type.icon = ReadState(HKEY_LOCAL_MACHINE, key + L"\\DefaultIcon", nullptr);
     std::wstring iconPath;
     int iconId = 0;
     SplitIconLocation(Expanded(type.icon), iconPath, iconId);
     type.iconFileExists = FileExists(iconPath);
     type.iconLoads = type.iconFileExists && LoadIconOf(iconPath.c_str(), ResolveIconIndex(iconPath.c_str(), iconId));
-    const std::wstring shell = progId + L"\\shell";
-    for (const std::wstring& verb : SubKeyNames(HKEY_CLASSES_ROOT, shell.c_str()))
+    const std::wstring shell = key + L"\\shell";
+    for (const std::wstring& verb : SubKeyNames(HKEY_LOCAL_MACHINE, shell.c_str()))
         type.verbs.push_back(ReadVerb(verb, shell + L"\\" + verb + L"\\command"));
 }
 
@@ -212,11 +213,11 @@ TypeState ReadType(const std::wstring& extension, bool stored)
     const std::wstring dotted = L"." + extension;
     type.capability = ReadBothViews(HKEY_LOCAL_MACHINE, kFileAssociationsKey, dotted.c_str());
     ReadClass(type, progId);
-    type.owner = ReadState(HKEY_CLASSES_ROOT, dotted, nullptr);
+    type.owner = ReadState(HKEY_LOCAL_MACHINE, ClassesKey(dotted), nullptr);
     type.ownerKind = !type.owner.present || type.owner.data.empty() ? Owner::None
                      : SameText(type.owner.data, progId)             ? Owner::Player
                                                                      : Owner::Other;
-    type.backup = ReadState(HKEY_CLASSES_ROOT, dotted, kBackupValueName);
+    type.backup = ReadState(HKEY_LOCAL_MACHINE, ClassesKey(dotted), kBackupValueName);
     ReadDoubleClick(type, progId);
     Judge(type, progId);
     return type;
@@ -242,12 +243,12 @@ private:
     std::map<std::wstring, std::pair<std::wstring, bool>> byKey_;
 };
 
-// The player's classes under HKEY_CLASSES_ROOT: "Korvane <ext> File".
+// The player's classes among the machine's: "Korvane <ext> File".
 void AddPlayerClasses(ExtensionSet& extensions)
 {
     const std::wstring prefix = std::wstring(kProductWord) + L" ";
     const std::wstring suffix = L" File";
-    for (const std::wstring& name : SubKeyNames(HKEY_CLASSES_ROOT, L"")) {
+    for (const std::wstring& name : SubKeyNames(HKEY_LOCAL_MACHINE, L"Software\\Classes")) {
         if (name.size() <= prefix.size() + suffix.size()) continue;
         if (_wcsnicmp(name.c_str(), prefix.c_str(), prefix.size()) != 0) continue;
         if (!SameText(name.substr(name.size() - suffix.size()), suffix)) continue;
@@ -273,10 +274,10 @@ SettingsState ReadSettingsFile(const std::wstring& path, ExtensionSet& extension
 HandlerState ReadHandler(const wchar_t* verbKey, const wchar_t* commandKey, bool backupMatters)
 {
     HandlerState handler;
-    handler.command = ReadState(HKEY_CLASSES_ROOT, commandKey, nullptr);
+    handler.command = ReadState(HKEY_LOCAL_MACHINE, commandKey, nullptr);
     handler.ours = CommandRunsClient(commandKey);  // the rule the tool knows its own commands by
-    handler.displayName = ReadState(HKEY_CLASSES_ROOT, verbKey, nullptr);
-    handler.backup = ReadState(HKEY_CLASSES_ROOT, commandKey, kBackupValueName);
+    handler.displayName = ReadState(HKEY_LOCAL_MACHINE, verbKey, nullptr);
+    handler.backup = ReadState(HKEY_LOCAL_MACHINE, commandKey, kBackupValueName);
     if (handler.ours) {
         handler.verb = ReadVerb(L"", commandKey);
         if (handler.verb->clientExists == false) handler.findings.push_back(Finding::ClientMissing);
@@ -333,7 +334,7 @@ AssociationReport ReadAssociationReport(const std::wstring& settingsFile)
     AddPlayerClasses(extensions);
     report.settings = ReadSettingsFile(settingsFile, extensions);
     for (const auto& entry : extensions.All()) report.types.push_back(ReadType(entry.second.first, entry.second.second));
-    report.audioCd = ReadHandler(L"AudioCD\\shell\\play", kAudioCdCommandKey, true);
+    report.audioCd = ReadHandler(kAudioCdVerbKey, kAudioCdCommandKey, true);
     report.folder = ReadHandler(kFolderVerbKey, kFolderCommandKey, false);
     ReadDefaultPrograms(report);
     report.unfinished = ReadState(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue);
