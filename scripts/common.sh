@@ -45,6 +45,18 @@ korvane_wine_up() {
     wine wineboot </dev/null >/dev/null 2>&1 || true
 }
 
+# A share and a network drive for the tests to name, each a local folder in
+# truth: Wine resolves \\192.0.2.1\share through dosdevices/unc, and R:
+# is a drive of the type "network". A file call the tool must never make
+# on an icon path there would find the test data's icon.
+korvane_test_network() {
+    korvane_prefix_exists
+    mkdir -p "$WINEPREFIX/dosdevices/unc/192.0.2.1"
+    ln -sfn "$BUILD_DIR/bin/testdata" "$WINEPREFIX/dosdevices/unc/192.0.2.1/share"
+    ln -sfn "$BUILD_DIR/bin/testdata" "$WINEPREFIX/dosdevices/r:"
+    wine reg add 'HKLM\Software\Wine\Drives' /v 'r:' /d network /f </dev/null >/dev/null 2>&1
+}
+
 korvane_prefix_exists() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "== creating the Wine prefix $WINEPREFIX"

@@ -32,6 +32,7 @@
 #define IDS_EXTENSION_TOO_LONG  10430   // why the edit dialog refuses an extension
 #define IDS_EXTENSION_BAD_CHAR  10431
 #define IDS_EXTENSION_ONLY_DOTS 10432
+#define IDS_ICON_NOT_LOCAL      10433   // why the icon picker refuses a file from Browse
 
 // Strings of the association report (KorvaneAssocCheck.exe)
 #define IDS_REPORT_TITLE            10500
@@ -77,6 +78,7 @@
 #define IDS_REPORT_WINDOWS_ASKS     10560
 #define IDS_REPORT_CLASS_MISSING    10561
 #define IDS_REPORT_LEFT_OUT         10562
+#define IDS_REPORT_ICON_NOT_LOCAL   10563
 #define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
 #define IDS_REPORT_FINDING_FIRST    10550   // 10550..10559: Finding in order (RunStopped: %1 the change's name)
 

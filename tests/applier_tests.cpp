@@ -199,10 +199,15 @@ Round MakeRound(std::mt19937& random)
             }
         }
         if (wanted) {
-            const bool ico = random() % 4 == 0;
-            const std::wstring icon = refused ? L"C:\\" + std::wstring(1100, L'i') + L".dll"
-                                      : ico   ? BesideTests(kLongNamedIcon)
-                                              : std::wstring(resourceModulePath);
+            // Some with a long-named .ico file, some with one on a share or
+            // a network drive, which is never written (nor opened).
+            const int drawn = static_cast<int>(random() % 8);
+            const bool ico = drawn == 0;
+            const std::wstring icon = refused     ? L"C:\\" + std::wstring(1100, L'i') + L".dll"
+                                      : ico       ? BesideTests(kLongNamedIcon)
+                                      : drawn == 1 ? kNetworkIcon
+                                      : drawn == 2 ? kNetworkDriveIcon
+                                                  : std::wstring(resourceModulePath);
             round.wanted.emplace_back(type, std::wstring(L"Sound ") + type, icon,
                                       ico ? 0 : -101 - static_cast<int>(random() % 10), FT_ASSOCIATED);
         }
@@ -294,9 +299,11 @@ void ExpectRegistered(const Round& round)
             EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\shell\\" + verb, nullptr), kVerbNames.at(verb));
             EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, progId + L"\\shell\\" + verb), std::vector<std::wstring>{L"Command"});
         }
+        const bool elsewhere = e.iconPath == kNetworkIcon || e.iconPath == kNetworkDriveIcon;  // the type's own icon then
         wchar_t shortIcon[kPathChars] = L"";
-        GetShortPathNameW(e.iconPath.c_str(), shortIcon, kPathChars);
-        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr), shortIcon + (L"," + std::to_wstring(e.iconId)));
+        GetShortPathNameW(elsewhere ? resourceModulePath : e.iconPath.c_str(), shortIcon, kPathChars);
+        EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr),
+                  shortIcon + (L"," + std::to_wstring(elsewhere ? -101 : e.iconId)));
         EXPECT_NE(GetString(HKEY_CLASSES_ROOT, L"." + e.extension, nullptr), progId) << "the extension key is never claimed";
     }
 }

@@ -11,6 +11,7 @@
 #include "app/context.h"
 #include "app/startup.h"
 #include "catalogue/discovery.h"
+#include "catalogue/icons.h"
 #include "host/zeltrane.h"
 #include "registry/file_type_class.h"
 #include "registry/primitives.h"
@@ -148,9 +149,12 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         {L"kvi3", module + L",7,3", module + L",7", 0}, {L"kvi4", module + L",abc", module, -101},
         {L"kvi5", module + L",  -7x", module, -7}, {L"kvi6", shortIcon, longIcon, 0},
         {L"kvi7", L"\"" + longIcon + L"\",4", longIcon, 0},  // at the last comma, unquoted
-        {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", L"", -5}, {L"kvj", L"", L"", 0},
+        {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", module, -101}, {L"kvj", L"", module, -101},  // no path: the type's own
         {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
         {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted
+        // Not on a local fixed drive, though Wine finds an icon there: no
+        // file call, the type's own icon instead.
+        {L"kvid", kNetworkIcon + std::wstring(L",0"), module, -101}, {L"kvie", kNetworkDriveIcon + std::wstring(L",-2"), module, -101},
     };
     // A value name of 300 characters, beyond the buffer names are read
     // into, listed first: passed over, it hides nothing after it.
@@ -172,9 +176,11 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
                                                 L"kvi4", L"kvi5", L"kvi6", L"kvi7", L"kvi8", L"kvi9", L"kvia",
-                                                L"kvib", L"kvic", L"kvj"}));
+                                                L"kvib", L"kvic", L"kvid", L"kvie", L"kvj"}));
     EXPECT_EQ(list[0].description, L"D kva");
     for (const auto& e : list) EXPECT_EQ(e.flags, FT_ASSOCIATED);
+    EXPECT_TRUE(LoadIconOf(BesideTests(kLongNamedIcon).c_str(), 0));
+    for (const wchar_t* elsewhere : {kNetworkIcon, kNetworkDriveIcon}) EXPECT_FALSE(LoadIconOf(elsewhere, 0)) << elsewhere;
     for (const auto& c : icons) {
         auto e = std::find_if(list.begin(), list.end(), [&](const FileTypeEntry& x) { return x.extension == c.extension; });
         ASSERT_NE(e, list.end()) << testing::PrintToString(c.iconText);
@@ -194,7 +200,8 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     TempFolder folder;
     const std::wstring ini = folder.File(L"settings.ini");
     const std::wstring sections = L"\r\n[wav]\r\nDescription=" + std::wstring(5000, L'd') +
-                                  L"\r\nIconPath=C:\\w.ico\r\nIconId=0\r\n[mp3]\r\nIconId=-7\r\n[gone]\r\nDescription=Old\r\n";
+                                  L"\r\nIconPath=C:\\w.ico\r\nIconId=0\r\n[mp3]\r\nIconPath=" + kNetworkIcon +
+                                  L"\r\nIconId=-7\r\n[gone]\r\nDescription=Old\r\n";
     const struct { std::wstring list; std::vector<std::wstring> names; } lists[] = {
         {L".wav;;mp3;bare;" + std::wstring(3000, L'e') + L";a\\b;.;", {L"wav", L"mp3", L"bare"}},
         {L"wav;;mp3", {L"wav", L"mp3"}},    // written by hand: mp3 has a section of its own
@@ -210,7 +217,8 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     LoadStoredTypes(ini.c_str(), list);
     EXPECT_EQ(list[0].description.size(), 1023u);
     EXPECT_EQ(list[0].iconPath, L"C:\\w.ico");
-    EXPECT_EQ(list[1].iconId, -7);
+    EXPECT_EQ(list[1].iconPath + L"," + std::to_wstring(list[1].iconId), resourceModulePath + std::wstring(L",-107"))
+        << "a stored icon on a share is no icon: the built-in type's own";
     WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=bare;\r\n");
     LoadStoredTypes(ini.c_str(), list);
     EXPECT_EQ(list[2].iconPath, resourceModulePath);

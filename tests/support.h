@@ -25,6 +25,9 @@ constexpr REGSAM kBothViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
 const std::wstring kCapability = L"Software\\Ostrafen\\Korvane Player\\Capabilities\\FileAssociations";
 const std::wstring kAudioCommand = L"AudioCD\\shell\\play\\command";
 constexpr wchar_t kLongNamedIcon[] = L"testdata\\Long Named Sound Icon.ico";  // beside the tests
+// The same file on a share and on a network drive (scripts/common.sh).
+constexpr wchar_t kNetworkIcon[] = L"\\\\192.0.2.1\\share\\Long Named Sound Icon.ico";
+constexpr wchar_t kNetworkDriveIcon[] = L"R:\\Long Named Sound Icon.ico";
 inline std::wstring ProgId(const std::wstring& extension) { return L"Korvane " + extension + L" File"; }
 
 inline std::wstring Unique(const wchar_t* prefix)

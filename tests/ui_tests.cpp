@@ -340,6 +340,12 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
 
     // The next browse opens where the last one chose: a bare name is found there.
     EXPECT_EQ(Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
+        // A file on a network drive is refused, with a balloon saying why.
+        browse(picker, kNetworkDriveIcon, [](HWND) {});
+        EXPECT_EQ(Text(picker, IDC_PICKER_PATH), resourceModulePath);
+        HWND balloon = nullptr;
+        while ((balloon = FindWindowExW(nullptr, balloon, TOOLTIPS_CLASSW, nullptr)) && !IsWindowVisible(balloon)) {}
+        EXPECT_TRUE(balloon && GetWindow(balloon, GW_OWNER) == picker) << "a balloon tip";
         browse(picker, L"fixture-copy.dll", [](HWND) {});
         EXPECT_EQ(ItemCount(list), 2);
         EXPECT_EQ(SelectedItem(list), 0) << "no group 1: the first icon";

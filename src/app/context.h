@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 constexpr int kPathChars = 1024;        // paths, tokens, descriptions
 constexpr int kShortTextChars = 256;    // verb names, settings values, messages
 constexpr int kBuiltinTypeCount = 10;
@@ -19,6 +21,14 @@ inline bool FitsPathBuffer(const wchar_t* path)
         if (path[i] == L'\0') return true;
     return false;
 }
+
+// True for an absolute path on a local fixed drive ("C:\..."): not a UNC
+// path, not a "\\?\" or "\\.\" form, not relative, not on a mapped
+// network or a removable drive. The elevated tool makes no file call on an
+// icon path that is anything else: opening "\\server\x.ico" would hand the
+// administrator's credentials to that server, and once written to a class
+// every user's Explorer would fetch and parse the file.
+bool IsLocalFixedPath(const std::wstring& path);
 
 // Everything the applier needs besides the lists; one instance, passed by
 // address. Fields stay in this order.

@@ -141,8 +141,10 @@ bool CommandFits(const std::wstring& command)
 // class that could not be written.
 bool MakeClassOf(RunState& run, const FileTypeEntry& entry, const AssociationContext& c, FileTypeClass& made)
 {
-    return MakeFileTypeClass(entry.extension, entry.description, entry.iconId, entry.iconPath, VerbsToWrite(c), made,
-                             &run.shortPaths);
+    FileTypeEntry written = entry;
+    UseLocalIconOnly(written);  // however the entry came to be
+    return MakeFileTypeClass(written.extension, written.description, written.iconId, written.iconPath, VerbsToWrite(c),
+                             made, &run.shortPaths);
 }
 
 bool CanWrite(RunState& run, const FileTypeEntry& entry, const AssociationContext& c)

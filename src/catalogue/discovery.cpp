@@ -73,6 +73,7 @@ bool IsTypeAssociated(FileTypeEntry& entry)
         const std::wstring valueName = L"." + entry.extension;
         if (!ValueExists(HKEY_LOCAL_MACHINE, kFileAssociationsKey, valueName.c_str())) return false;
         if (!ReadTypeClassInfo(entry.extension, entry.description, entry.iconPath, entry.iconId)) return false;
+        UseLocalIconOnly(entry);
     }
     entry.flags |= FT_ASSOCIATED;
     return true;

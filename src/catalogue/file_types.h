@@ -34,6 +34,15 @@ extern FileTypeList g_fileTypes;
 
 extern const wchar_t* const kBuiltinExtensions[];
 
+// The resource module's icon for a type: its own for a built-in type, the
+// default type icon for any other.
+int32_t DefaultIconIdOf(const std::wstring& extension);
+
+// An icon path that is not on a local fixed drive (IsLocalFixedPath), or
+// none at all, is no stored icon: the entry gets the resource module's
+// icon for its type instead, before any file call is made on the path.
+void UseLocalIconOnly(FileTypeEntry& entry);
+
 // Appends the ten built-in types, with the current localized descriptions,
 // the resource module as icon file and the built-in icon ids.
 void AppendBuiltInTypes(FileTypeList& list);

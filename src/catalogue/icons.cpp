@@ -17,11 +17,14 @@ HICON LoadOwnedIcon(HMODULE module, int resourceId, int size)
     return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, size, size, 0));
 }
 
-// A module of icons, mapped as data: no code of it runs. A path too long
-// for any buffer of the program names no file and is not tried.
+// Only an icon file on a local fixed drive is ever opened; a path too long
+// for any buffer of the program names no file and is not tried either.
+bool MayOpen(const wchar_t* path) { return FitsPathBuffer(path) && IsLocalFixedPath(path); }
+
+// A module of icons, mapped as data: no code of it runs.
 HMODULE LoadIconModule(const wchar_t* path)
 {
-    return FitsPathBuffer(path) ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE) : nullptr;
+    return MayOpen(path) ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE) : nullptr;
 }
 
 // Paths name the same file in any letter case.
@@ -36,7 +39,7 @@ std::wstring CacheKey(const std::wstring& path)
 
 HICON LoadIcoFile(const wchar_t* path, int size)
 {
-    if (!FitsPathBuffer(path)) return nullptr;
+    if (!MayOpen(path)) return nullptr;
     return static_cast<HICON>(LoadImageW(nullptr, path, IMAGE_ICON, size, size, LR_LOADFROMFILE));
 }
 

@@ -24,7 +24,7 @@ int Refuse(const wchar_t* what)
 
 std::wstring LongPathOf(const std::wstring& path)
 {
-    if (path.empty() || !FitsPathBuffer(path.c_str())) return path;
+    if (path.empty() || !FitsPathBuffer(path.c_str()) || !IsLocalFixedPath(path)) return path;
     DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
     if (n == 0) return path;
     std::wstring buffer(n + 1, L'\0');
@@ -41,7 +41,9 @@ std::wstring DefaultIconText(const std::wstring& iconPath, int iconId, ShortPath
     const auto known = cache ? cache->find(iconPath) : ShortPathCache::iterator();
     if (cache && known != cache->end()) return known->second + L"," + std::to_wstring(iconId);
     wchar_t shortPath[kPathChars];
-    const DWORD n = FitsPathBuffer(iconPath.c_str()) ? GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars) : 0;
+    const DWORD n = FitsPathBuffer(iconPath.c_str()) && IsLocalFixedPath(iconPath)
+                        ? GetShortPathNameW(iconPath.c_str(), shortPath, kPathChars)
+                        : 0;
     const std::wstring path = (n == 0 || n >= static_cast<DWORD>(kPathChars)) ? iconPath : std::wstring(shortPath, n);
     if (cache) cache->emplace(iconPath, path);
     return path + L"," + std::to_wstring(iconId);

@@ -138,7 +138,8 @@ void ReadClass(TypeState& type, const std::wstring& progId)
     std::wstring iconPath;
     int iconId = 0;
     SplitIconLocation(Expanded(type.icon), iconPath, iconId);
-    type.iconFileExists = FileExists(iconPath);
+    type.iconLocal = IsLocalFixedPath(iconPath);  // no file call on any other: it may be a server's
+    type.iconFileExists = type.iconLocal && FileExists(iconPath);
     type.iconLoads = type.iconFileExists && LoadIconOf(iconPath.c_str(), ResolveIconIndex(iconPath.c_str(), iconId));
     const std::wstring shell = key + L"\\shell";
     for (const std::wstring& verb : SubKeyNames(HKEY_LOCAL_MACHINE, shell.c_str()))

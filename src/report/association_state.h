@@ -67,6 +67,7 @@ struct TypeState {
     bool classPresent = false;
     std::wstring description;
     ValueState icon;         // DefaultIcon as written
+    bool iconLocal = false;  // on a local fixed drive: the only icon paths the tool opens
     bool iconFileExists = false;
     bool iconLoads = false;
     std::vector<VerbState> verbs;

@@ -233,8 +233,9 @@ void TypeSection(Table& table, const TypeState& type)
     const std::wstring progId = MakeProgId(type.extension);
     table.Row(Text(IDS_REPORT_CLASS), progId + L": " + (type.classPresent ? type.description : Text(IDS_REPORT_MISSING)));
     if (type.classPresent) {
-        const std::wstring notes = Text(type.iconFileExists ? IDS_REPORT_FILE_EXISTS : IDS_REPORT_FILE_MISSING) +
-                                   L", " + Text(type.iconLoads ? IDS_REPORT_ICON_LOADS : IDS_REPORT_ICON_FAILS);
+        const std::wstring notes = !type.iconLocal ? Text(IDS_REPORT_ICON_NOT_LOCAL)
+                                   : Text(type.iconFileExists ? IDS_REPORT_FILE_EXISTS : IDS_REPORT_FILE_MISSING) + L", " +
+                                         Text(type.iconLoads ? IDS_REPORT_ICON_LOADS : IDS_REPORT_ICON_FAILS);
         table.Row(Text(IDS_REPORT_ICON), Parenthesised(Shown(type.icon), notes));
     }
     for (const VerbState& verb : type.verbs) table.Row(Text(IDS_REPORT_VERB) + L" " + verb.name, VerbText(verb));
@@ -311,7 +312,7 @@ json Json(const TypeState& type)
     json typeClass = nullptr;
     if (type.classPresent) {
         typeClass = json{{"progId", Utf8(MakeProgId(type.extension))}, {"description", Utf8(type.description)},
-                         {"icon", Json(type.icon)}, {"iconFileExists", type.iconFileExists},
+                         {"icon", Json(type.icon)}, {"iconLocal", type.iconLocal}, {"iconFileExists", type.iconFileExists},
                          {"iconLoads", type.iconLoads}, {"verbs", verbs}};
     }
     return json{

@@ -85,6 +85,7 @@ void LoadStoredTypes(const wchar_t* path, FileTypeList& list)
         GetPrivateProfileStringW(name.c_str(), L"IconPath", resourceModulePath, iconPath, kPathChars, path);
         const int iconId = static_cast<int>(GetPrivateProfileIntW(name.c_str(), L"IconId", -101, path));
         list.emplace_back(name, description, iconPath, iconId, 0u);
+        UseLocalIconOnly(list.back());  // the file is any user's to edit
     }
 }
 

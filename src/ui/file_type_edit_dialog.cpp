@@ -49,8 +49,9 @@ void OnInitDialog(HWND dialog, LPARAM entryAddress)
     SetPropW(dialog, kTargetEntry, reinterpret_cast<HANDLE>(entryAddress));
     const FileTypeEntry* entry = Target(dialog);
     if (!entry) return;
-    auto* choice = new IconChoice{entry->iconPath, entry->iconId};
-    if (choice->path.empty()) *choice = IconChoice{resourceModulePath, -IDI_DEFAULT_TYPE};
+    FileTypeEntry shown = *entry;
+    UseLocalIconOnly(shown);  // no icon path or one the tool does not open: the type's own icon
+    auto* choice = new IconChoice{shown.iconPath, shown.iconId};
     SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(choice));
     // Room for one leading dot; what is longer could never be registered.
     SendDlgItemMessageW(dialog, IDC_EDIT_EXTENSION, EM_LIMITTEXT, kMaxExtensionChars + 1, 0);

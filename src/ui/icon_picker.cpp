@@ -25,7 +25,39 @@ wchar_t workingPath[kPathChars];
 int workingId = 0;
 wchar_t lastBrowseFolder[kPathChars];
 
+// The balloon that says why a file from Browse was refused, while it shows.
+HWND refusalTip = nullptr;
+
 HWND IconList(HWND dialog) { return GetDlgItem(dialog, IDC_PICKER_LIST); }
+
+void HideRefusal()
+{
+    if (refusalTip) DestroyWindow(refusalTip);
+    refusalTip = nullptr;
+}
+
+// A balloon at the Browse button saying why the file was not taken.
+void ShowRefusal(HWND dialog)
+{
+    HideRefusal();
+    const std::wstring why = LoadModuleString(IDS_ICON_NOT_LOCAL, kPathChars);
+    HWND button = GetDlgItem(dialog, IDC_PICKER_BROWSE);
+    refusalTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_BALLOON | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr, nullptr, nullptr);
+    if (!refusalTip) return;
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
+    tool.hwnd = dialog;
+    tool.uId = reinterpret_cast<UINT_PTR>(button);
+    tool.lpszText = const_cast<wchar_t*>(why.c_str());
+    SendMessageW(refusalTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(refusalTip, TTM_SETMAXTIPWIDTH, 0, ScaleToWindow(dialog, 300));
+    RECT place{};
+    GetWindowRect(button, &place);
+    SendMessageW(refusalTip, TTM_TRACKPOSITION, 0, MAKELPARAM((place.left + place.right) / 2, place.bottom));
+    SendMessageW(refusalTip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+}
 
 void DestroyListImages(HWND list)
 {
@@ -137,7 +169,15 @@ void OnBrowse(HWND dialog)
     open.lpstrInitialDir = lastBrowseFolder[0] ? lastBrowseFolder : nullptr;
     open.lpstrTitle = title.c_str();
     open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&open)) {
+    HideRefusal();
+    const bool chosen = GetOpenFileNameW(&open) != FALSE;
+    if (chosen && !IsLocalFixedPath(file)) {
+        // The elevated tool opens no icon from the network or a removable
+        // drive: it would hand the administrator's credentials to a server,
+        // and every user's Explorer would fetch the file.
+        OutputDebugStringW(L"Korvane: the icon picker refused a file not on a local fixed drive\n");
+        ShowRefusal(dialog);
+    } else if (chosen) {
         wcscpy_s(workingPath, kPathChars, file);
         workingId = -1;
         ShowWorkingFile(dialog);
@@ -238,6 +278,7 @@ INT_PTR CALLBACK IconPickerDialogProc(HWND dialog, UINT message, WPARAM wParam, 
             OnDpiChanged(dialog);
             return TRUE;
         case WM_DESTROY:
+            HideRefusal();
             return TRUE;
         default:
             return FALSE;
