@@ -1,6 +1,6 @@
-// The installed report, KorvaneAssocCheck.exe, over registry states seeded
-// through the real registry: what it finds, what it answers, and that it
-// never writes.
+// The report over registry states seeded through the real registry: what
+// it finds and answers, read in this process for every state, and the
+// installed KorvaneAssocCheck.exe writing it for every shell.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -16,6 +16,9 @@
 #include "associate/registration.h"
 #include "associate/verbs.h"
 #include "registry/primitives.h"
+#include "report/association_state.h"
+#include "report/default_associations.h"
+#include "report/report_output.h"
 #include "support.h"
 
 namespace {
@@ -74,7 +77,7 @@ const std::vector<std::pair<HKEY, std::wstring>> kReportedKeys = {
 // The report written to a console of this process's own: its last line
 // arrives, however long the report (a console of Windows 7 refuses one
 // write of about 26,000 characters).
-void ExpectWholeOnAConsole(const std::wstring& directory, const std::string& lastLine)
+void ExpectWholeOnAConsole(const std::wstring& directory, const std::wstring& lastLine)
 {
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
@@ -88,14 +91,14 @@ void ExpectWholeOnAConsole(const std::wstring& directory, const std::string& las
     DWORD read = 0;
     ReadConsoleOutputCharacterW(screen, shown, 300, COORD{0, static_cast<SHORT>(info.dwCursorPosition.Y - 1)}, &read);
     FreeConsole();
-    EXPECT_EQ(std::wstring(shown, read).rfind(std::wstring(lastLine.begin(), lastLine.end()), 0), 0u);
+    EXPECT_EQ(std::wstring(shown, read).rfind(lastLine, 0), 0u);
 }
 
-class AssociationReportRun : public testing::Test {
+// Registry states seeded from one clean registration of .kvr.
+class ReportState : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
         StartUpLikeTheTool();
         LoadVerbDisplayNames();
         associationContext.openCommand = OpenCommandForExecMethod(2);
@@ -119,24 +122,37 @@ protected:
     TempFolder folder_;
 };
 
-TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
+// The same for the installed report.
+class AssociationReportRun : public ReportState {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
+        ReportState::SetUp();
+    }
+};
+
+// The report as KorvaneAssocCheck.exe reads it, for keys opened to read only.
+AssociationReport ReadOnly(const std::wstring& settings)
+{
+    registryAccessRights = KEY_READ;
+    AssociationReport report = ReadAssociationReport(settings);
+    registryAccessRights = KEY_ALL_ACCESS;
+    return report;
+}
+
+TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
 {
     const std::wstring settings = folder_.File(L"Korvane.ini");
-    {
-        ChangeWatch watch(kReportedKeys);  // the watch itself sees another process write
-        EXPECT_EQ(RunAndWait(InstallDir() + L"\\KorvaneAssoc.exe", L"/Unregister"), 1u);
-        EXPECT_TRUE(watch.Changed());
-        RegisterCleanly();
-    }
     const std::wstring verb = L"Korvane kvr File\\shell\\Open\\Command", spaced = folder_.File(L"A Folder");
     CreateDirectoryW(spaced.c_str(), nullptr);
-    CopyFileW((InstallDir() + L"\\Tovrix.exe").c_str(), (spaced + L"\\Tovrix.exe").c_str(), FALSE);
+    CopyFileW(BesideTests(L"Tovrix.exe").c_str(), (spaced + L"\\Tovrix.exe").c_str(), FALSE);
     CopyFileW(BesideTests(kLongNamedIcon).c_str(), folder_.File(L"Sound, Icons.ico").c_str(), FALSE);
     const auto counted = [](int registered, int chosen, int stale, int notRegistered, int opening) {
-        return "File types: " + std::to_string(registered + chosen + stale + notRegistered) + " (registered: " +
-               std::to_string(registered) + ", chosen by the user for another program: " + std::to_string(chosen) +
-               ", stale: " + std::to_string(stale) + ", not registered: " + std::to_string(notRegistered) +
-               "); opening with Korvane Player on a double-click: " + std::to_string(opening);
+        return L"File types: " + std::to_wstring(registered + chosen + stale + notRegistered) + L" (registered: " +
+               std::to_wstring(registered) + L", chosen by the user for another program: " + std::to_wstring(chosen) +
+               L", stale: " + std::to_wstring(stale) + L", not registered: " + std::to_wstring(notRegistered) +
+               L"); opening with Korvane Player on a double-click: " + std::to_wstring(opening);
     };
     const auto otherClass = [](const wchar_t* progId) { PutString(HKEY_CLASSES_ROOT, progId, nullptr, L"Other Player"); };
     keys_.Add(HKEY_CLASSES_ROOT, L"Other.App");
@@ -147,83 +163,83 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         DWORD exitCode;
         const char* status;   // of .kvr, in the JSON
         const char* finding;  // of .kvr, in the JSON; null: none
-        std::string line;     // in the readable report, in the OEM code page
+        std::wstring line;    // in the readable report
         const char* opens = "";  // the class a double-click on a .kvr file opens; "": Windows asks
         const char* owner = "none";  // of the .kvr key, in the JSON
     } cases[] = {
-        {"clean", [] {}, 0, "registered", nullptr, "Windows asks which program to use"},
+        {"clean", [] {}, 0, "registered", nullptr, L"Windows asks which program to use"},
         {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
-         1, "stale", "capability-views-differ", "the 64-bit and 32-bit capability values differ"},
+         1, "stale", "capability-views-differ", L"the 64-bit and 32-bit capability values differ"},
         {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
-         1, "stale", "capability-without-class", "a capability value without a class"},
+         1, "stale", "capability-without-class", L"a capability value without a class"},
         {"no capability", [] { DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), L".kvr"); },
-         1, "stale", "class-without-capability", "a class without a capability value"},
+         1, "stale", "class-without-capability", L"a class without a capability value"},
         {"backup left; another program owns the extension key", [&] {
              PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr");
              otherClass(L"Other.kvr"); },
-         1, "stale", "stale-backup", "a backup left on a key that the player no longer holds", "Other.kvr", "other"},
+         1, "stale", "stale-backup", L"a backup left on a key that the player no longer holds", "Other.kvr", "other"},
         {"an extension key naming nothing", [] { PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L""); },
-         0, "registered", nullptr, "Extension key owner"},
+         0, "registered", nullptr, L"Extension key owner"},
         {"a folder where the client should be", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\windows\" \"%1\""); },
-         1, "stale", "client-missing", "(client missing)"},
+         1, "stale", "client-missing", L"(client missing)"},
         {"a command to expand, unquoted", [&] {
              Seed({{HKEY_CLASSES_ROOT, verb, L"", REG_EXPAND_SZ, Sz(L"%SystemRoot%\\notepad.exe \"%1\"")}}); },
-         0, "registered", nullptr, "%SystemRoot%\\notepad.exe \"%1\" (client exists)"},
+         0, "registered", nullptr, L"%SystemRoot%\\notepad.exe \"%1\" (client exists)"},
         {"unquoted, in a folder with a blank", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, spaced + L"\\Tovrix.exe /open %1"); },
-         0, "registered", nullptr, "A Folder\\Tovrix.exe /open %1 (client exists)"},
+         0, "registered", nullptr, L"A Folder\\Tovrix.exe /open %1 (client exists)"},
         {"a bare name the shell looks for itself", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"kvplayer.exe %1"); },
-         0, "registered", nullptr, "kvplayer.exe %1 (client not checked"},
+         0, "registered", nullptr, L"kvplayer.exe %1 (client not checked"},
         {"a comma in the icon's path", [&] {
              PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\DefaultIcon", nullptr, folder_.File(L"Sound, Icons.ico") + L",0"); },
-         0, "registered", nullptr, "Sound, Icons.ico,0 (file exists, icon loads)"},
+         0, "registered", nullptr, L"Sound, Icons.ico,0 (file exists, icon loads)"},
         {"a description beyond ASCII and a verb name of 255 characters", [&] {
              PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Caf\u00e9 \u30b5\u30a6\u30f3\u30c9");
              PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell\\" + std::wstring(255, L'v') + L"\\command", nullptr, L"x.exe"); },
-         0, "registered", nullptr, "Korvane kvr File: Caf\x82 ????"},
+         0, "registered", nullptr, L"Korvane kvr File: Caf\u00e9 \u30b5\u30a6\u30f3\u30c9\n"},
         {"capability values of another type", [] {
              for (REGSAM view : kBothViews)
                  Seed({{HKEY_LOCAL_MACHINE, kCapability, L".kvr", REG_EXPAND_SZ, Sz(L"Korvane kvr File"), view}}); },
-         1, "stale", "capability-names-another-class", "the capability value names another class"},
+         1, "stale", "capability-names-another-class", L"the capability value names another class"},
         {"user chose another program", [&] {
              PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Other.App");
              otherClass(L"Other.App"); },
-         0, "chosen-for-other", nullptr, "opens Other Player (Other.App)", "Other.App"},
+         0, "chosen-for-other", nullptr, L"opens Other Player (Other.App)", "Other.App"},
         {"user chose the player", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Korvane kvr File"); },
          0, "registered", nullptr, counted(1, 0, 0, 0, 1), "Korvane kvr File"},
         {"user chose a class that is gone: Windows asks, and the type is registered", [] {
              PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Gone.App"); },
-         0, "registered", nullptr, "Gone.App (no such class)"},
+         0, "registered", nullptr, L"Gone.App (no such class)"},
         {"a class without verbs, as a run stopped half way leaves it", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell"); },
-         1, "stale", "no-open-verb", "the class has no Open verb with a command"},
+         1, "stale", "no-open-verb", L"the class has no Open verb with a command"},
         {"a run stopped while it changed a type", [] {
              PutString(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", L".kvr"); },
-         1, "registered", nullptr, "\n! a run was stopped while it changed .kvr; run the same command again\n"},
+         1, "registered", nullptr, L"\n! a run was stopped while it changed .kvr; run the same command again\n"},
         {"a description holding a line break", [] { PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Two\r\nlines\x1b"); },
-         0, "registered", nullptr, "Korvane kvr File: Two<CR><LF>lines<U+001B>\n"},
+         0, "registered", nullptr, L"Korvane kvr File: Two<CR><LF>lines<U+001B>\n"},
         {"a registered type whose name and description need XML escaping", [] {
              FileTypeEntry odd(L"k&v<\"'>", L"<Sound> & \"more\"", resourceModulePath, -107, FT_ASSOCIATED);
              ApplyAssociations({}, {odd}, &associationContext); },
-         0, "registered", nullptr, ".k&v<\"'>: registered"},
-        {"settings file missing", [] {}, 0, "registered", nullptr, "(not found)"},
+         0, "registered", nullptr, L".k&v<\"'>: registered"},
+        {"settings file missing", [] {}, 0, "registered", nullptr, L"(not found)"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
-         0, "registered", nullptr, "(holds no list of file types)"},
+         0, "registered", nullptr, L"(holds no list of file types)"},
         {"audio CD ours, another program's command kept", [] {
              PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", nullptr, L"other.exe \"%L\"");
              ApplyAssociations({}, {{L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED}}, &associationContext); },
-         0, "registered", nullptr, "Audio CD: the player"},
+         0, "registered", nullptr, L"Audio CD: the player"},
         {"audio CD: a backup left beside another program's command", [] {
              PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", nullptr, L"other.exe \"%L\"");
              PutString(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play\\command", L"Before Korvane", L"older.exe"); },
-         1, "registered", nullptr, "a backup left on a key that the player no longer holds"},
+         1, "registered", nullptr, L"a backup left on a key that the player no longer holds"},
         {"a backup left on a type nobody registered", [&] {
              WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;\n");
              PutString(HKEY_CLASSES_ROOT, L".kvs", nullptr, L"Other.kvs");
              PutString(HKEY_CLASSES_ROOT, L".kvs", L"Before Korvane", L"Older.kvs"); },
-         1, "registered", nullptr, "a backup left on a key that the player no longer holds"},
-        {"stored, not registered; the settings file named bare", [&] {
+         1, "registered", nullptr, L"a backup left on a key that the player no longer holds"},
+        {"stored, not registered", [&] {
              WriteTextFile(settings, L"[RegisterdExtensions]\nExtensions=kvs;kvr;\n"); },
-         0, "registered", nullptr, "(2 stored file types)\n"},
+         0, "registered", nullptr, L"(2 stored file types)\n"},
         {"a list of stored types far longer than 2,048 characters; a report of 40,000 characters", [&] {
              std::wstring list;
              for (int i = 0; i < 400; ++i) list += L"kvt" + std::to_wstring(i) + L";";
@@ -241,26 +257,23 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         scratch.Add(HKEY_CLASSES_ROOT, L"AudioCD", 0, true);
         c.seed();
 
-        std::string text, json, errors, xml, leftOut;
-        DWORD xmlExit = 0;
+        AssociationReport report;
         {
-            ChangeWatch watch(kReportedKeys);  // the settings file is named bare, in the report's current folder
-            EXPECT_EQ(RunCapturing(Report(), L"Korvane.ini", text, errors, folder_.path().c_str()), c.exitCode);
-            EXPECT_EQ(RunCapturing(Report(), L"/JSON Korvane.ini", json, errors, folder_.path().c_str()), c.exitCode);
-            xmlExit = RunCapturing(Report(), L"Korvane.ini /DefaultAssociations", xml, leftOut, folder_.path().c_str());
+            ChangeWatch watch(kReportedKeys);
+            report = ReadOnly(settings);
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
         }
-        const size_t lines = std::count(text.begin(), text.end(), '\n'), size = text.size();
-        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-        EXPECT_EQ(size - text.size(), lines) << "lines end in CRLF, as cmd and PowerShell expect them";
-        EXPECT_NE(text.find(c.line), std::string::npos) << text;
-        EXPECT_EQ(text.rfind("Korvane Player file associations (read only)\n\nSettings file: ", 0), 0u) << text;
-        EXPECT_NE(text.find("\n  Software\\Ostrafen\\Korvane Player\\Capabilities\n    ApplicationDescription, 64-bit "),
-                  std::string::npos) << "each key of the Default Programs values is named once, above its values";
-        const size_t row = text.find("\n  In settings file");
-        EXPECT_LT(text.find_first_not_of(' ', row + 19) - row, 64u) << "no label beyond 60 columns widens the column";
-        EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
+        EXPECT_EQ(report.Consistent() ? 0u : 1u, c.exitCode);
+        const std::wstring text = FormatReportText(report);
+        EXPECT_NE(text.find(c.line), std::wstring::npos) << text;
+        EXPECT_EQ(text.rfind(L"Korvane Player file associations (read only)\n\nSettings file: ", 0), 0u) << text;
+        EXPECT_NE(text.find(L"\n  Software\\Ostrafen\\Korvane Player\\Capabilities\n    ApplicationDescription, 64-bit "),
+                  std::wstring::npos) << "each key of the Default Programs values is named once, above its values";
+        const size_t row = text.find(L"\n  In settings file");
+        EXPECT_LT(text.find_first_not_of(L' ', row + 19) - row, 64u) << "no label beyond 60 columns widens the column";
 
+        const std::string json = FormatReportJson(report);
+        EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
         const nlohmann::json document = nlohmann::json::parse(json, nullptr, false);
         ASSERT_FALSE(document.is_discarded()) << json;
         EXPECT_EQ(document["consistent"], c.exitCode == 0);
@@ -272,24 +285,65 @@ TEST_F(AssociationReportRun, FindsWhatIsStaleAndNeverWrites)
         else EXPECT_TRUE((*kvr)["findings"].empty());
         EXPECT_EQ((*kvr)["doubleClick"], (nlohmann::json{{"progId", c.opens}, {"opensPlayer", c.opens == std::string("Korvane kvr File")}}));
         EXPECT_EQ((*kvr)["extensionKey"]["ownerIs"], c.owner);
-        if (text.size() > 26000) ExpectWholeOnAConsole(folder_.path(), c.line);
 
         // The default associations file lists exactly the types the report
-        // calls registered, and names every other one on standard error.
-        std::vector<std::wstring> registered, listed;
+        // calls registered, and leaves out every other one.
+        std::vector<std::wstring> registered, notListed, listed, leftOut;
         for (const auto& type : types) {
             const std::wstring dotted = L"." + Wide(type["extension"].get<std::string>());
             if (type["status"] == "registered" || type["status"] == "chosen-for-other")
                 registered.push_back(dotted + L"|Korvane " + dotted.substr(1) + L" File|Korvane Player");
             else
-                EXPECT_NE(Wide(leftOut).find(L"not registered, left out: " + dotted + L"\r\n"), std::wstring::npos) << leftOut;
+                notListed.push_back(dotted);
         }
+        const std::string xml = Utf8(DefaultAssociationsXml(report, leftOut));
         EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations>\r\n", 0), 0u) << xml;
-        EXPECT_EQ(std::count(xml.begin(), xml.end(), '\n'), std::count(xml.begin(), xml.end(), '\r')) << "CRLF line ends";
         ASSERT_TRUE(ReadDefaultAssociations(xml, listed)) << xml;
         EXPECT_EQ(listed, registered) << xml;
-        EXPECT_EQ(xmlExit, registered.empty() ? 1u : 0u);
+        EXPECT_EQ(leftOut, notListed);
     }
+}
+
+// What the installed report writes, where cmd, PowerShell and Windows'
+// policies read it: a readable report in CRLF lines and the console's code
+// page, however long, to a console in Unicode; JSON in ASCII; the default
+// associations file in UTF-8 without a mark. A settings file named bare is
+// the one in its current folder, and it never writes.
+TEST_F(AssociationReportRun, WritesForEveryShellAndNeverWrites)
+{
+    std::wstring list;
+    for (int i = 0; i < 400; ++i) list += L"kvt" + std::to_wstring(i) + L";";
+    WriteTextFile(folder_.File(L"Korvane.ini"), L"[RegisterdExtensions]\nExtensions=" + list + L"kvr;\n");
+    keys_.Add(HKEY_CLASSES_ROOT, L".k&v<\"'>");
+    keys_.Add(HKEY_CLASSES_ROOT, L"Korvane k&v<\"'> File");
+    std::string text, json, xml, errors, leftOut;
+    {
+        ChangeWatch watch(kReportedKeys);  // the watch itself sees another process write
+        EXPECT_EQ(RunAndWait(InstallDir() + L"\\KorvaneAssoc.exe", L"/Unregister"), 1u);
+        EXPECT_TRUE(watch.Changed());
+    }
+    ApplyAssociations({}, {{L"k&v<\"'>", L"Odd", resourceModulePath, -107, FT_ASSOCIATED}}, &associationContext);
+    RegisterCleanly();
+    PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Caf\u00e9 \u30b5\u30a6\u30f3\u30c9");
+    {
+        ChangeWatch watch(kReportedKeys);
+        EXPECT_EQ(RunCapturing(Report(), L"Korvane.ini", text, errors, folder_.path().c_str()), 0u);
+        EXPECT_EQ(RunCapturing(Report(), L"/JSON Korvane.ini", json, errors, folder_.path().c_str()), 0u);
+        EXPECT_EQ(RunCapturing(Report(), L"Korvane.ini /DefaultAssociations", xml, leftOut, folder_.path().c_str()), 0u);
+        EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
+    }
+    EXPECT_NE(text.find("(401 stored file types)\r\n"), std::string::npos) << "the file named bare, in the current folder";
+    EXPECT_NE(text.find("Korvane kvr File: Caf\x82 ????\r\n"), std::string::npos) << "the OEM code page 437";
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r')) << "CRLF";
+    EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
+    EXPECT_NE(json.find("\"description\": \"Caf\\u00e9 \\u30b5"), std::string::npos) << json.substr(0, 300);
+    EXPECT_EQ(xml.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations>\r\n"
+                        "  <Association Identifier=\".k&amp;v&lt;&quot;&apos;&gt;\" ProgId=\"Korvane k&amp;v&lt;&quot;&apos;&gt; File\" "
+                        "ApplicationName=\"Korvane Player\" />\r\n"
+                        "  <Association Identifier=\".kvr\" ProgId=\"Korvane kvr File\" ApplicationName=\"Korvane Player\" />\r\n"
+                        "</DefaultAssociations>\r\n", 0), 0u) << xml;
+    EXPECT_EQ(leftOut.rfind("not registered, left out: .kvt0\r\n", 0), 0u) << leftOut;
+    ExpectWholeOnAConsole(folder_.path(), L"File types: 402 (registered: 2");
 }
 
 TEST_F(AssociationReportRun, CommandLinesItDoesNotUnderstandGetTheUsage)

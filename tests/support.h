@@ -255,12 +255,14 @@ struct ChangeWatch {
 // Puts settingsPath, the context, the view flag and g_fileTypes back after
 // a test.
 struct ProcessStateGuard {
+    REGSAM rights = registryAccessRights;
     std::wstring settings = settingsPath;
     AssociationContext context = associationContext;
     DWORD view = registryViewFlag;
     FileTypeList fileTypes = g_fileTypes;
     ~ProcessStateGuard()
     {
+        registryAccessRights = rights;
         wcscpy_s(settingsPath, kPathChars, settings.c_str());
         associationContext = context;
         registryViewFlag = view;
