@@ -101,6 +101,7 @@ TEST_F(InstalledTool, ExitCodesWithoutDialogs)
     const struct { std::wstring arguments; DWORD exitCode; } cases[] = {
         {L"", static_cast<DWORD>(-1)}, {L"/TopMost", static_cast<DWORD>(-1)}, {ini_, static_cast<DWORD>(-1)},
         {L"/Silent " + ini_, static_cast<DWORD>(-1)}, {L"/Register /Silent /Quiet " + ini_, static_cast<DWORD>(-1)},
+        {L"/Register /Silent", static_cast<DWORD>(-1)}, {L"/Register /Silent C:\\" + std::wstring(1100, L'p'), static_cast<DWORD>(-1)},
         {L"/unregister " + ini_, 1}, {L"/Register /Unregister /TopMost " + ini_, 1}, {L"/SILENT /Unregister " + ini_, 1},
     };
     const std::wstring before = PlayersState() + Snapshot(HKEY_CLASSES_ROOT, L".mp3");  // a bad command line changes nothing

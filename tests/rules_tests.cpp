@@ -219,10 +219,10 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     EXPECT_EQ(list[0].iconPath, L"C:\\w.ico");
     EXPECT_EQ(list[1].iconPath + L"," + std::to_wstring(list[1].iconId), resourceModulePath + std::wstring(L",-107"))
         << "a stored icon on a share is no icon: the built-in type's own";
-    WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=bare;\r\n");
+    WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=bare;mp3;\r\n");  // no icon of their own: the type's
     LoadStoredTypes(ini.c_str(), list);
-    EXPECT_EQ(list[2].iconPath, resourceModulePath);
-    EXPECT_EQ(list[2].iconId, -101);
+    EXPECT_EQ(list[2].iconPath + L"," + std::to_wstring(list[2].iconId) + L" " + std::to_wstring(list[3].iconId),
+              resourceModulePath + std::wstring(L",-101 -107"));
 
     FileTypeList saved{
         {L"wav", L"Korvane WAVE サウンド 中文 Ελληνικά 😀", L"C:\\Program Files\\K\\KorvaneRes.dll", -109, FT_ASSOCIATED},
@@ -254,7 +254,20 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
 // can be in. Saving a description beyond the ANSI code page keeps every
 // other line and reads back exact, or, where the file must not be written,
 // leaves it as it was; either way nothing is left beside it.
-enum class FileState { Plain, AnsiText, ReadOnly, HeldOpen, LeftoverNew, LinkedNew, Linked, BareName, Refused, Gone, Renamed };
+enum class FileState { Plain, AnsiText, ReadOnly, HeldOpen, LeftoverNew, LinkedNew, Linked, Aliased, BareName, Refused, Gone, Renamed };
+
+// The same file through Wine's drive Z:, the Linux root: a path that
+// reaches it through a link (as a junction or a subst drive would).
+std::wstring ThroughZ(const std::wstring& path)
+{
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    std::wstring z = name ? L"Z:" + std::wstring(name, name + strlen(name)) : L"";
+    if (name) HeapFree(GetProcessHeap(), 0, name);
+    std::replace(z.begin(), z.end(), L'/', L'\\');
+    return z;
+}
 
 std::vector<BYTE> Encoded(const std::wstring& text, TextForm form)
 {
@@ -316,6 +329,7 @@ TEST(SettingsFile, EveryFormAndStateKeepsTheWholeFile)
         {FileState::LeftoverNew, {TextForm::Ansi}, {L"Korvane.ini.new"}},
         {FileState::LinkedNew, {TextForm::Ansi}, {L"Korvane.ini.new"}},  // a hard link to a file elsewhere
         {FileState::Linked, {TextForm::Utf16Le}, {}},                    // the file itself one
+        {FileState::Aliased, {TextForm::Ansi}, {}},                      // reached through a link, there or missing
         {FileState::BareName, {TextForm::Ansi}, {}},
         {FileState::Refused, {TextForm::Utf16Le}, {}},
         {FileState::Gone, {TextForm::Ansi}, {}},
@@ -346,7 +360,7 @@ TEST(SettingsFile, EveryFormAndStateKeepsTheWholeFile)
                 ParseCommandLine(L"KorvaneAssoc.exe /Register Korvane.ini");
                 SetCurrentDirectoryW(BesideTests(L"").c_str());
             } else {
-                wcscpy_s(settingsPath, kPathChars, ini.c_str());
+                wcscpy_s(settingsPath, kPathChars, c.state == FileState::Aliased ? ThroughZ(ini).c_str() : ini.c_str());
             }
             fault = c.state >= FileState::Refused ? c.state : FileState::Plain;
             moves = 0;
@@ -364,8 +378,12 @@ TEST(SettingsFile, EveryFormAndStateKeepsTheWholeFile)
             const DWORD attributes = GetFileAttributesW(ini.c_str());
             for (const std::wstring& name : FilesIn(folder.path()))
                 SetFileAttributesW(folder.File(name.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (c.state == FileState::ReadOnly || c.state == FileState::Linked) {
+            if (c.state == FileState::ReadOnly || c.state == FileState::Linked || c.state == FileState::Aliased) {
                 EXPECT_EQ(FileBytes(ini), before) << "left as it was";
+                if (c.state != FileState::Aliased) continue;
+                DeleteFileW(ini.c_str());  // and where it is missing, not made through the link either
+                SaveStoredTypes(settingsPath, {{L"wav", japanese, resourceModulePath, -109, FT_ASSOCIATED}});
+                EXPECT_TRUE(FilesIn(folder.path()).empty());
                 continue;
             }
             // Every other line byte for byte, in the file's own form; ANSI

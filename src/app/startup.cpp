@@ -44,8 +44,11 @@ CommandLineSwitches ParseCommandLine(const wchar_t* commandLine)
             if (token[0] == L'/') switches.unknownSwitch = true;
             // Made full once, before any use: the profile functions would
             // take a bare name for one in the Windows folder, every other
-            // file call for one in the current folder.
-            wcscpy_s(settingsPath, kPathChars, FullSettingsPath(token).c_str());
+            // file call for one in the current folder. A token that filled
+            // its buffer was cut, and names another file.
+            const std::wstring full = FullSettingsPath(token);
+            switches.pathTooLong = wcslen(token) >= static_cast<size_t>(kPathChars - 1) || (token[0] && full.empty());
+            wcscpy_s(settingsPath, kPathChars, full.c_str());
         }
         position = HostNextToken(position, token, kPathChars);
     }
@@ -73,10 +76,11 @@ void InitializePaths(HINSTANCE instance)
 
 int Dispatch(const CommandLineSwitches& switches)
 {
-    if (switches.silent && switches.unknownSwitch) return -1;
+    if (switches.pathTooLong || (switches.silent && switches.unknownSwitch)) return -1;
     if (switches.unregisterRun) return RunUnregistration();
-    if (switches.registerRun) return switches.silent ? RunSilentRegistration() : RunRegistration();
-    return -1;
+    if (!switches.registerRun) return -1;
+    if (!switches.silent) return RunRegistration();
+    return settingsPath[0] ? RunSilentRegistration() : -1;  // a deployment names the settings file it deploys
 }
 
 int RunUnregistration()

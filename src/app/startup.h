@@ -10,6 +10,7 @@ struct CommandLineSwitches {
     bool unregisterRun = false;
     bool silent = false;          // "/Silent": a registration without a window, for deployment tools
     bool unknownSwitch = false;   // a "/" word the tool does not know
+    bool pathTooLong = false;     // a settings path that would arrive cut short
 };
 
 // The tool runs elevated: from here on, libraries load from System32 or by
@@ -32,10 +33,12 @@ DWORD DetectRegistryView();
 // program's own file.
 void InitializePaths(HINSTANCE instance);
 
-// "/Unregister" wins over "/Register"; neither gives -1. "/Silent" makes
-// "/Register" run without a window and changes nothing for "/Unregister";
-// without either, or beside a switch the tool does not know, it is a bad
-// command line (-1) too.
+// "/Unregister" wins over "/Register"; neither gives -1, and so does a
+// settings path too long for the program's buffers (it would name another
+// file cut short). "/Silent" makes "/Register" run without a window and
+// changes nothing for "/Unregister"; without either, beside a switch the
+// tool does not know, or without a settings file, it is a bad command line
+// (-1) too.
 int Dispatch(const CommandLineSwitches& switches);
 
 // Removes every association that the capability record lists and that is

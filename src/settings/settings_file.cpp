@@ -48,6 +48,13 @@ std::wstring LongPath(const std::wstring& path)
     return length == 0 || length >= static_cast<DWORD>(kPathChars) ? path : std::wstring(buffer, length);
 }
 
+// True when the open file is the one its full path names, reached through
+// no link on the way (a linked folder, a junction, another drive letter).
+bool ReachedByItsPath(HANDLE file, const std::wstring& path)
+{
+    return _wcsicmp(FinalPath(file).c_str(), LongPath(path).c_str()) == 0;
+}
+
 // The file the tool may write: an ordinary file that is not read-only,
 // with no other name (a hard link), reached by the path itself and not
 // through a link on the way.
@@ -58,7 +65,7 @@ bool MayWrite(HANDLE file, const std::wstring& path, BY_HANDLE_FILE_INFORMATION&
         return LeftAlone(L"it is not an ordinary file");
     if (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) return LeftAlone(L"it is read-only");
     if (info.nNumberOfLinks != 1) return LeftAlone(L"it has another name too (a hard link)");
-    if (_wcsicmp(FinalPath(file).c_str(), LongPath(path).c_str()) != 0) return LeftAlone(L"its path leads elsewhere");
+    if (!ReachedByItsPath(file, path)) return LeftAlone(L"its path leads elsewhere");
     return true;
 }
 
@@ -124,16 +131,38 @@ bool ReadOriginal(const std::wstring& path, Original& original)
     return true;
 }
 
-// A file of a name no one can guess beside the settings file, made new:
-// nothing anyone put there beforehand is ever opened.
-UniqueFile CreateCopy(const std::wstring& path)
+// Marks the copy to be deleted when it is closed, or takes the mark away,
+// through its own handle, never by its name.
+bool MarkForDeletion(HANDLE copy, bool deleted)
 {
+    FILE_DISPOSITION_INFO dispose{deleted ? TRUE : FALSE};
+    return SetFileInformationByHandle(copy, FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
+}
+
+void DropCopy(UniqueFile& copy)
+{
+    MarkForDeletion(copy.get(), true);
+    copy.reset();
+}
+
+// A file of a name no one can guess beside the settings file, made new:
+// nothing anyone put there beforehand is ever opened. Made through a link
+// (the folder swapped for a junction, a file that does not exist yet in a
+// linked folder), it is deleted again, none is given and linked is set.
+UniqueFile CreateCopy(const std::wstring& path, bool& linked)
+{
+    linked = false;
     GUID guid{};
     wchar_t name[40] = L"";
     if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, name, 40)) return UniqueFile();
-    const std::wstring copy = path + L"." + name + L".tmp";
-    return FileHandle(CreateFileW(copy.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC | READ_CONTROL, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const std::wstring copyPath = path + L"." + name + L".tmp";
+    UniqueFile copy = FileHandle(CreateFileW(copyPath.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC | READ_CONTROL, 0, nullptr,
+                                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (copy && !ReachedByItsPath(copy.get(), copyPath)) {
+        DropCopy(copy);
+        linked = true;
+    }
+    return copy;
 }
 
 // The copy takes over the file's security, attributes and time of making,
@@ -156,20 +185,6 @@ bool TakeOver(HANDLE copy, const Original& original)
     if (!SetFileInformationByHandle(copy, FileBasicInfo, &basic, sizeof(basic)))
         OutputDebugStringW(L"Korvane: the settings file's attributes were not carried over\n");
     return true;
-}
-
-// Marks the copy to be deleted when it is closed, or takes the mark away,
-// through its own handle, never by its name.
-bool MarkForDeletion(HANDLE copy, bool deleted)
-{
-    FILE_DISPOSITION_INFO dispose{deleted ? TRUE : FALSE};
-    return SetFileInformationByHandle(copy, FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
-}
-
-void DropCopy(UniqueFile& copy)
-{
-    MarkForDeletion(copy.get(), true);
-    copy.reset();
 }
 
 bool RewriteInPlace(const std::wstring& path, const std::vector<BYTE>& bytes)
@@ -213,7 +228,9 @@ bool Recover(const std::wstring& path, UniqueFile& copy, const std::vector<BYTE>
 
 bool Replace(const std::wstring& path, const Original& original, const std::vector<BYTE>& bytes)
 {
-    UniqueFile copy = CreateCopy(path);
+    bool linked = false;
+    UniqueFile copy = CreateCopy(path, linked);
+    if (linked) return LeftAlone(L"its folder is reached through a link");
     if (!copy) return original.exists ? RewriteInPlace(path, bytes) || LeftAlone(L"no copy could be made beside it")
                                       : LeftAlone(L"it could not be made in its folder");
     // Until it takes the file's place the copy is marked for deletion: a

@@ -83,7 +83,8 @@ void LoadStoredTypes(const wchar_t* path, FileTypeList& list)
         wchar_t iconPath[kPathChars];
         GetPrivateProfileStringW(name.c_str(), L"Description", L"", description, kPathChars, path);
         GetPrivateProfileStringW(name.c_str(), L"IconPath", resourceModulePath, iconPath, kPathChars, path);
-        const int iconId = static_cast<int>(GetPrivateProfileIntW(name.c_str(), L"IconId", -101, path));
+        // Without an icon of its own, the resource module's icon for the type.
+        const int iconId = static_cast<int>(GetPrivateProfileIntW(name.c_str(), L"IconId", DefaultIconIdOf(name), path));
         list.emplace_back(name, description, iconPath, iconId, 0u);
         UseLocalIconOnly(list.back());  // the file is any user's to edit
     }
