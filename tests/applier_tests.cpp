@@ -51,33 +51,21 @@ protected:
 };
 
 // The notices "associations changed" that the shell hands this thread, as
-// Explorer gets them to redraw icons and menus. One watch at a time.
-class ShellNotices {
-public:
-    ShellNotices()
-    {
-        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Count));
-        SHChangeNotifyEntry everything{nullptr, TRUE};
-        id_ = SHChangeNotifyRegister(window_, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED, kNotice, 1,
-                                     &everything);
-    }
-    ~ShellNotices()
-    {
-        SHChangeNotifyDeregister(id_);
-        DestroyWindow(window_);
-    }
-    int Taken() { return std::exchange(count_, 0); }  // since the last call
-
-private:
+// Explorer gets them to redraw icons and menus; Taken() counts them since
+// it was last asked. One watch at a time.
+struct ShellNotices {
     static constexpr UINT kNotice = WM_APP + 7;
-    static LRESULT CALLBACK Count(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == kNotice) ++count_;
-        return message == kNotice ? 0 : DefWindowProcW(window, message, wParam, lParam);
-    }
-    static inline int count_ = 0;
-    HWND window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    ULONG id_ = 0;
+    static inline int count = 0;
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ULONG id = [this] {
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+            return m == kNotice ? (++count, 0) : DefWindowProcW(w, m, wp, lp);
+        }));
+        SHChangeNotifyEntry everything{nullptr, TRUE};
+        return SHChangeNotifyRegister(window, SHCNRF_ShellLevel | SHCNRF_InterruptLevel, SHCNE_ASSOCCHANGED, kNotice, 1, &everything);
+    }();
+    ~ShellNotices() { SHChangeNotifyDeregister(id), DestroyWindow(window); }
+    int Taken() { return std::exchange(count, 0); }
 };
 
 // A registration run's registry work: what the user wants is written, and
@@ -94,10 +82,7 @@ void Register(const FileTypeList& wanted)
 std::wstring ClassesState()
 {
     std::wstring state;
-    for (const wchar_t* type : kTypes) {
-        state += Snapshot(HKEY_CLASSES_ROOT, std::wstring(L".") + type);
-        state += Snapshot(HKEY_CLASSES_ROOT, ProgId(type));
-    }
+    for (const wchar_t* type : kTypes) state += Snapshot(HKEY_CLASSES_ROOT, std::wstring(L".") + type) + Snapshot(HKEY_CLASSES_ROOT, ProgId(type));
     return state + Snapshot(HKEY_CLASSES_ROOT, L"AudioCD") + Snapshot(HKEY_CLASSES_ROOT, L"Folder\\shell");
 }
 
