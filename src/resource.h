@@ -79,6 +79,7 @@
 #define IDS_REPORT_CLASS_MISSING    10561
 #define IDS_REPORT_LEFT_OUT         10562
 #define IDS_REPORT_ICON_NOT_LOCAL   10563
+#define IDS_REPORT_OWNER_CLASS_MISSING 10564  // the Finding after RunStopped
 #define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
 #define IDS_REPORT_FINDING_FIRST    10550   // 10550..10559: Finding in order (RunStopped: %1 the change's name)
 

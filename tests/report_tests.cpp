@@ -175,6 +175,20 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
          1, "stale", "stale-backup", L"a backup left on a key that the player no longer holds", "Other.kvr", "other"},
         {"a folder where the client should be", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\windows\" \"%1\""); },
          1, "stale", "client-missing", L"(client missing)"},
+        {"an Open command of another type, which runs nothing", [&] { Seed({{HKEY_CLASSES_ROOT, verb, L"", REG_DWORD, {1, 0, 0, 0}}}); },
+         1, "stale", "client-missing", L"Verb Open                         01000000 (client missing)"},
+        {"the extension key left naming the player's class, which is gone", [&] {
+             DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File");
+             DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), L".kvr");
+             PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Korvane kvr File");
+             PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Other.kvr"); },
+         1, "stale", "owner-class-missing", L"Backup                            Other.kvr", "", "player"},
+        {"the extension key naming the player's class as REG_EXPAND_SZ", [] {
+             Seed({{HKEY_CLASSES_ROOT, L".kvr", L"", REG_EXPAND_SZ, Sz(L"Korvane kvr File")}}); },
+         0, "registered", nullptr, L"opens Korvane Player", "Korvane kvr File", "player"},
+        {"the Default Programs record naming another key", [] {
+             PutString(HKEY_LOCAL_MACHINE, L"Software\\RegisteredApplications", L"Korvane Player", L"Software\\Nowhere", KEY_WOW64_64KEY); },
+         1, "registered", nullptr, L"the player's Default Programs record is missing or incomplete"},
         {"a command to expand, unquoted", [&] {
              Seed({{HKEY_CLASSES_ROOT, verb, L"", REG_EXPAND_SZ, Sz(L"%SystemRoot%\\notepad.exe \"%1\"")}}); },
          0, "registered", nullptr, L"%SystemRoot%\\notepad.exe \"%1\" (client exists)"},
@@ -229,7 +243,8 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         SCOPED_TRACE(c.name);
         DeleteFileW(settings.c_str());
         PreservedKeys scratch;  // each case starts from the clean registration
-        for (REGSAM view : kBothViews) scratch.Add(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view, true);
+        for (REGSAM view : kBothViews)
+            for (const wchar_t* key : {L"Software\\Ostrafen", L"Software\\RegisteredApplications"}) scratch.Add(HKEY_LOCAL_MACHINE, key, view, true);
         for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
         scratch.Add(HKEY_CURRENT_USER, kUserChoice, 0, true);
         scratch.Add(HKEY_CLASSES_ROOT, L"AudioCD", 0, true);
@@ -303,7 +318,7 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
     }
     ApplyAssociations({}, {{L"k&v<\"'>", L"Odd", resourceModulePath, -107, FT_ASSOCIATED}}, &associationContext);
     RegisterCleanly();
-    PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Caf\u00e9 \u30b5\u30a6\u30f3\u30c9");
+    PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Caf\u00e9 \u30b5\u30a6\u30f3\u30c9\u266a");  // no best fit
     {
         ChangeWatch watch(kReportedKeys);
         EXPECT_EQ(RunCapturing(Report(), L"Korvane.ini", text, errors, folder_.path().c_str()), 0u);
@@ -312,7 +327,7 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
         EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
     }
     EXPECT_NE(text.find("(401 stored file types)\r\n"), std::string::npos) << "the file named bare, in the current folder";
-    EXPECT_NE(text.find("Korvane kvr File: Caf\x82 ????\r\n"), std::string::npos) << "the OEM code page 437";
+    EXPECT_NE(text.find("Korvane kvr File: Caf\x82 ?????\r\n"), std::string::npos) << "the OEM code page 437, no CR for a note sign";
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r')) << "CRLF";
     EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
     EXPECT_NE(json.find("\"description\": \"Caf\\u00e9 \\u30b5"), std::string::npos) << json.substr(0, 300);

@@ -89,15 +89,17 @@ void DeleteSubKeys(HKEY key)
     }
 }
 
-bool ReadString(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* valueName, std::wstring& text)
+bool ReadString(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* valueName, std::wstring& text,
+                bool expandable = false)
 {
     RegKey key;
     if (!OpenKey(root, subKey, access, key)) return false;
+    const auto isText = [&](DWORD type) { return type == REG_SZ || (expandable && type == REG_EXPAND_SZ); };
     DWORD type = REG_NONE;
     if (RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, nullptr) != ERROR_SUCCESS) return false;
-    if (type != REG_SZ) return false;
+    if (!isText(type)) return false;
     RegistryValue value;
-    if (!ReadRawValue(key.get(), valueName, value) || value.type != REG_SZ) return false;
+    if (!ReadRawValue(key.get(), valueName, value) || !isText(value.type)) return false;
     text = value.AsText();
     return true;
 }
@@ -237,7 +239,7 @@ bool QueryStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName
 
 bool QueryStringValueToRead(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text)
 {
-    return ReadString(root, subKey, KEY_QUERY_VALUE | registryViewFlag, valueName, text);
+    return ReadString(root, subKey, KEY_QUERY_VALUE | registryViewFlag, valueName, text, true);
 }
 
 bool KeyExistsToRead(HKEY root, const wchar_t* subKey)

@@ -89,8 +89,9 @@ bool KeyExists(HKEY root, const wchar_t* subKey);
 
 // The same two for keys that are not the player's to change, opened for
 // reading only: keys the system guards against writing (a user's choice,
-// classes of Windows itself) open so too. The text is that of a REG_SZ
-// value; false, text untouched, for any other.
+// classes of Windows itself) open so too. The text is that of a REG_SZ or
+// REG_EXPAND_SZ value, as the shell reads both; false, text untouched, for
+// any other.
 bool QueryStringValueToRead(HKEY root, const wchar_t* subKey, const wchar_t* valueName, std::wstring& text);
 bool KeyExistsToRead(HKEY root, const wchar_t* subKey);
 

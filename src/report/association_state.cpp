@@ -98,8 +98,13 @@ bool FindProgram(const std::wstring& name, std::wstring& path)
 // it: the quoted first word; unquoted, the text up to each blank in turn
 // until one names a program. Not judged where nothing was found and the
 // first word is a bare name.
-void FindClient(VerbState& verb, const std::wstring& command)
+void FindClient(VerbState& verb, std::wstring command)
 {
+    command.erase(0, command.find_first_not_of(L" \t"));  // CreateProcessW skips them too
+    if (command.empty()) {
+        verb.clientExists = false;  // a command that runs nothing
+        return;
+    }
     std::vector<std::wstring> candidates;
     if (!command.empty() && command[0] == L'"') {
         candidates.push_back(command.substr(1, command.find(L'"', 1) - 1));
@@ -124,7 +129,11 @@ VerbState ReadVerb(const std::wstring& name, const std::wstring& commandKey)
     verb.name = name;
     const ValueState command = ReadState(HKEY_LOCAL_MACHINE, commandKey, nullptr);
     verb.command = command.data;
-    FindClient(verb, Expanded(command));
+    if (command.type == REG_SZ || command.type == REG_EXPAND_SZ) {
+        FindClient(verb, Expanded(command));
+    } else if (command.present) {
+        verb.clientExists = false;  // data of another type is no command the shell runs
+    }
     return verb;
 }
 
@@ -191,6 +200,7 @@ void Judge(TypeState& type, const std::wstring& progId)
         }
     }
     if (type.backup.present && type.ownerKind != Owner::Player) note(Finding::StaleBackup);
+    if (type.ownerKind == Owner::Player && !type.classPresent) note(Finding::OwnerClassMissing);
     if (type.classPresent && !HasOpenCommand(type)) note(Finding::NoOpenVerb);
     if (std::any_of(type.verbs.begin(), type.verbs.end(), [](const VerbState& v) { return v.clientExists == false; }))
         note(Finding::ClientMissing);
@@ -250,6 +260,14 @@ void AddPlayerClasses(ExtensionSet& extensions)
     const std::wstring prefix = std::wstring(kProductWord) + L" ";
     const std::wstring suffix = L" File";
     for (const std::wstring& name : SubKeyNames(HKEY_LOCAL_MACHINE, L"Software\\Classes")) {
+        // An extension key that names the player's class, with or without
+        // that class: a type of the player's, whatever else is left of it.
+        if (name.size() > 1 && name[0] == L'.') {
+            std::wstring owner;
+            if (QueryStringValue(HKEY_LOCAL_MACHINE, ClassesKey(name).c_str(), nullptr, owner) && SameText(owner, MakeProgId(name.substr(1))))
+                extensions.Add(name);
+            continue;
+        }
         if (name.size() <= prefix.size() + suffix.size()) continue;
         if (_wcsnicmp(name.c_str(), prefix.c_str(), prefix.size()) != 0) continue;
         if (!SameText(name.substr(name.size() - suffix.size()), suffix)) continue;
@@ -301,8 +319,13 @@ void ReadDefaultPrograms(AssociationReport& report)
         differ |= !report.defaultPrograms.back().value.Agree();
     }
     if (differ) report.defaultProgramsFindings.push_back(Finding::ValuesDifferBetweenViews);
+    // Windows finds the player's types only through all four: the record
+    // named in RegisteredApplications, and the names it shows.
     const bool anyRegistered = report.Count(TypeStatus::Registered) + report.Count(TypeStatus::ChosenForOther) > 0;
-    if (anyRegistered && !report.defaultPrograms.front().value.view64.present)
+    const bool whole = std::all_of(report.defaultPrograms.begin(), report.defaultPrograms.end(), [](const NamedViewedValue& v) {
+        return v.value.view64.present && v.value.view64.type == REG_SZ && !v.value.view64.data.empty();
+    });
+    if (anyRegistered && (!whole || !SameText(report.defaultPrograms.front().value.view64.data, kCapabilitiesKey)))
         report.defaultProgramsFindings.push_back(Finding::NotARegisteredApplication);
 }
 

@@ -56,6 +56,7 @@ enum class Finding {
     NotARegisteredApplication,
     NoOpenVerb,
     RunStopped,
+    OwnerClassMissing,
 };
 
 enum class TypeStatus { Registered, ChosenForOther, Stale, NotRegistered };

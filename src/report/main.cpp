@@ -97,10 +97,13 @@ bool WriteToFile(HANDLE out, const std::wstring& text)
         lines += c;
     }
     const UINT codePage = GetConsoleOutputCP() ? GetConsoleOutputCP() : GetOEMCP();
-    const int size = WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()), nullptr, 0, nullptr, nullptr);
+    // No best fit: code page 437 would turn a note sign into a CR, say, and
+    // forge a line; what the page lacks becomes "?".
+    const DWORD exact = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int size = WideCharToMultiByte(codePage, exact, lines.data(), static_cast<int>(lines.size()), nullptr, 0, nullptr, nullptr);
     if (size <= 0) return false;
     std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(codePage, 0, lines.data(), static_cast<int>(lines.size()), &bytes[0], size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, exact, lines.data(), static_cast<int>(lines.size()), &bytes[0], size, nullptr, nullptr);
     return WriteBytes(out, bytes);
 }
 
@@ -126,7 +129,7 @@ int WriteDefaultAssociations(const AssociationReport& report)
     const std::wstring xml = DefaultAssociationsXml(report, leftOut);
     Write(STD_OUTPUT_HANDLE, xml, true);
     std::wstring notes;
-    for (const std::wstring& name : leftOut) notes += LoadModuleString(IDS_REPORT_LEFT_OUT, kShortTextChars) + L" " + name + L"\n";
+    for (const std::wstring& name : leftOut) notes += LoadModuleString(IDS_REPORT_LEFT_OUT, kShortTextChars) + L" " + Visible(name) + L"\n";
     Write(STD_ERROR_HANDLE, notes);
     return leftOut.size() < report.types.size() ? kExitConsistent : kExitInconsistent;
 }

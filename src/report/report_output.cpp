@@ -58,7 +58,11 @@ std::wstring Shown(const ValueState& value)
     return std::wstring(TypeName(value.type)) + L" " + value.data;
 }
 
-UINT FindingText(Finding finding) { return IDS_REPORT_FINDING_FIRST + static_cast<UINT>(finding); }
+UINT FindingText(Finding finding)
+{
+    return finding == Finding::OwnerClassMissing ? IDS_REPORT_OWNER_CLASS_MISSING
+                                                 : IDS_REPORT_FINDING_FIRST + static_cast<UINT>(finding);
+}
 UINT StatusText(TypeStatus status) { return IDS_REPORT_STATUS_FIRST + static_cast<UINT>(status); }
 
 // Columns a text takes in a console: East Asian wide characters (kana,
@@ -75,14 +79,14 @@ size_t DisplayWidth(const std::wstring& text)
     return width;
 }
 
-// Registry text as one row can show it: a line break or another control
-// character written into the report would break its table, so each is
-// shown by a visible mark instead.
+} // namespace
+
 std::wstring Visible(const std::wstring& text)
 {
     std::wstring shown;
     for (wchar_t c : text) {
-        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
+        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x200E || c == 0x200F ||
+                             (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
         if (!control) {
             shown += c;
         } else if (c == L'\r' || c == L'\n' || c == L'\t') {
@@ -95,6 +99,8 @@ std::wstring Visible(const std::wstring& text)
     }
     return shown;
 }
+
+namespace {
 
 // Rows of label and value; the labels of the whole report share one
 // column, as wide as the widest label of at most kWidestLabel columns (a
@@ -223,6 +229,7 @@ void TypeSection(Table& table, const TypeState& type)
     const bool nothingOfOurs = !type.capability.view64.present && !type.capability.view32.present && !type.classPresent;
     if (nothingOfOurs) {
         table.Row(Text(IDS_REPORT_OWNER), OwnerText(type));
+        if (type.backup.present) table.Row(Text(IDS_REPORT_BACKUP), Shown(type.backup));
         if (!type.doubleClick.userChoice.empty()) table.Row(Text(IDS_REPORT_USER_CHOICE), UserChoiceText(type.doubleClick));
         table.Row(Text(IDS_REPORT_DOUBLE_CLICK), DoubleClickText(type));
         table.Findings(type.findings);
@@ -269,7 +276,7 @@ using nlohmann::json;
 const char* const kFindingNames[] = {
     "capability-views-differ", "class-without-capability", "capability-without-class",
     "capability-names-another-class", "stale-backup", "client-missing", "values-differ-between-views",
-    "not-a-registered-application", "no-open-verb", "run-stopped",
+    "not-a-registered-application", "no-open-verb", "run-stopped", "owner-class-missing",
 };
 const char* const kStatusNames[] = {"registered", "chosen-for-other", "stale", "not-registered"};
 const char* const kOwnerNames[] = {"none", "player", "other"};

@@ -10,6 +10,12 @@
 // the end; texts from the resource module.
 std::wstring FormatReportText(const AssociationReport& report);
 
+// Registry text as one row can show it: a line break, another control
+// character or a mark that turns the direction of text, written into the
+// report, would break its table or forge a line, so each is shown by a
+// visible mark instead ("<CR>", "<LF>", "<TAB>", "<U+202E>").
+std::wstring Visible(const std::wstring& text);
+
 // UTF-16 text as UTF-8, as the JSON library takes text.
 std::string Utf8(const std::wstring& text);
 
