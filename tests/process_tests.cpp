@@ -231,7 +231,7 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
 // key held now by the player, by another program that took it since, or by
 // nobody; the audio-CD handler and the folder verb the player's; every type
 // in the settings file.
-constexpr int kOlderTypes = 200;
+constexpr int kOlderTypes = 120;
 std::wstring OlderType(int n) { return L"kvk" + std::to_wstring(1000 + n).substr(1); }
 enum Holder { PlayerHolds, NewerProgramHolds, NobodyHolds };
 Holder HolderOf(int n) { return static_cast<Holder>(n % 3); }
@@ -376,7 +376,7 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
 {
     keys_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen");
     const std::wstring ini = folder_.File(L"Korvane.ini");
-    constexpr int kStops = 6;
+    constexpr int kStops = 4;
     // "/Register /Silent", as a deployment tool runs it: what the dialogs
     // would do with every stored type ticked, without a window.
     for (const std::wstring run : {L"/Unregister ", L"/Register ", L"/Register /Silent "}) {
