@@ -39,9 +39,8 @@ std::vector<std::string> Launched(const std::wstring& log, size_t expected)
     return LinesOf(log);
 }
 
-// The prefix's control.exe replaced by the stand-in for the length of a
-// test; Wine runs it instead of its own (DllOverrides, kept aside by the
-// fixture). It writes down what it was handed in log.
+// The prefix's control.exe replaced by the stand-in for a test (Wine runs it
+// through DllOverrides, which the fixture keeps aside).
 struct ControlPanelStandIn {
     const std::wstring system = [] {
         wchar_t folder[MAX_PATH] = L"";
@@ -227,10 +226,9 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
 }
 
 // Many types as an older version left them: registered, each extension key
-// claimed with its owner in a backup (another program's, or none), and the
-// key held now by the player, by another program that took it since, or by
-// nobody; the audio-CD handler and the folder verb the player's; every type
-// in the settings file.
+// claimed with its owner in a backup (another program's, or none) and held
+// now by the player, by a program that took it since, or by nobody; the
+// handlers the player's; every type in the settings file.
 constexpr int kOlderTypes = 120;
 std::wstring OlderType(int n) { return L"kvk" + std::to_wstring(1000 + n).substr(1); }
 enum Holder { PlayerHolds, NewerProgramHolds, NobodyHolds };
