@@ -392,14 +392,6 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
         EXPECT_EQ(whole.exitCode, 1u);
         EXPECT_EQ(whole.window, run == L"/Register ") << "a window only where the dialogs are asked for";
         EXPECT_EQ(StaleOlderTypes(), 0) << "every backup given back or dropped";
-        for (int n = 0; n < kOlderTypes; ++n) {  // the owner each key ends with, its type and bytes
-            const bool newer = HolderOf(n) == NewerProgramHolds, nobody = !newer && NothingBefore(n);
-            DWORD type = REG_NONE;
-            std::vector<BYTE> owner;
-            EXPECT_EQ(GetRaw(HKEY_CLASSES_ROOT, L"." + OlderType(n), nullptr, type, owner), !nobody) << n;
-            if (!nobody) EXPECT_EQ(std::make_pair(type, owner), std::make_pair(newer ? DWORD{REG_SZ} : BackupType(n),
-                                                                               Sz((newer ? L"Newer." : L"Other.") + OlderType(n)))) << n;
-        }
         const std::vector<std::wstring> expected = OlderVersionState();
         if (run == L"/Register /Silent ") {
             EXPECT_EQ(settingsBytes(), settings) << "no settings written";
