@@ -101,7 +101,9 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         const char* opens = "";  // the class a double-click on a .kvr file opens; "": Windows asks
         const char* owner = "none";  // of the .kvr key, in the JSON
     } cases[] = {
-        {"clean, no settings file", [] {}, 0, "registered", nullptr, L"(not found)\n"},
+        {"clean, no settings file", [] {}, 0, "registered", nullptr,  // each section, a blank line apart
+         L"\n\nAudio CD: none\n  Command                           (missing)\n  Backup                            none\n\n"
+         L"Folder verb: none\n  Name                              (missing)\n  Command                           (missing)\n\n"},
         {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
          1, "stale", "capability-views-differ", L"the 64-bit and 32-bit capability values differ"},
         {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
@@ -152,7 +154,7 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
              otherClass(L"Other.App"); },
          0, "chosen-for-other", nullptr, L"opens Other Player (Other.App)", "Other.App"},
         {"user chose the player", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Korvane kvr File"); },
-         0, "registered", nullptr, L"File types: 1 (registered: 1, chosen by the user for another program: 0, stale: 0, "
+         0, "registered", nullptr, L"\n\nFile types: 1 (registered: 1, chosen by the user for another program: 0, stale: 0, "
                                     L"not registered: 0); opening with Korvane Player on a double-click: 1", "Korvane kvr File"},
         {"user chose a class that is gone: Windows asks, and the type is registered", [] {
              PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Gone.App"); },
@@ -161,7 +163,7 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
          1, "stale", "no-open-verb", L"the class has no Open verb with a command"},
         {"a run stopped while it changed a type", [] {
              PutString(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", L".kvr"); },
-         1, "registered", nullptr, L"\n! a run was stopped while it changed .kvr; run the same command again\n"},
+         1, "registered", nullptr, L"(not found)\n! a run was stopped while it changed .kvr; run the same command again\n\n"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
          0, "registered", nullptr, L"(holds no list of file types)"},
         {"audio CD ours, another program's command kept", [] {

@@ -333,6 +333,7 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
         });
         EXPECT_EQ(Text(picker, IDC_PICKER_PATH), BesideTests(kLongNamedIcon));
         EXPECT_EQ(ItemCount(list), 1);
+        EXPECT_EQ(ListView_GetItemSpacing(list, FALSE), MAKELONG(40, 40)) << "a large icon and a margin, at 96 DPI";
         pictures = PicturesOf(list);
         Press(picker, IDCANCEL);
     }), L"kept " + std::wstring(resourceModulePath) + L",-109") << "cancel after browsing changes nothing";
