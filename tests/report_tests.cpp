@@ -62,24 +62,7 @@ protected:
     TempFolder folder_;
 };
 
-// The same for the installed report.
-class AssociationReportRun : public ReportState {
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
-        ReportState::SetUp();
-    }
-};
-
-// The report as KorvaneAssocCheck.exe reads it, for keys opened to read only.
-AssociationReport ReadOnly(const std::wstring& settings)
-{
-    registryAccessRights = KEY_READ;
-    AssociationReport report = ReadAssociationReport(settings);
-    registryAccessRights = KEY_ALL_ACCESS;
-    return report;
-}
+using AssociationReportRun = ReportState;  // the same states, for the installed report
 
 TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
 {
@@ -194,7 +177,9 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         AssociationReport report;
         {
             ChangeWatch watch(kReportedKeys);
-            report = ReadOnly(settings);
+            registryAccessRights = KEY_READ;  // as KorvaneAssocCheck.exe opens keys
+            report = ReadAssociationReport(settings);
+            registryAccessRights = KEY_ALL_ACCESS;
             EXPECT_FALSE(watch.Changed()) << "the report wrote to the registry";
         }
         EXPECT_EQ(report.Consistent() ? 0u : 1u, c.exitCode);
@@ -252,7 +237,7 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
     std::string text, json, xml, errors, leftOut;
     {
         ChangeWatch watch(kReportedKeys);  // the watch itself sees another process write
-        EXPECT_EQ(RunAndWait(InstallDir() + L"\\KorvaneAssoc.exe", L"/Unregister"), 1u);
+        EXPECT_EQ(WaitExit(StartProcess(InstallDir() + L"\\KorvaneAssoc.exe", L"/Unregister")), 1u);
         EXPECT_TRUE(watch.Changed());
     }
     ApplyAssociations({}, {{L"k&v<\"'>", L"Odd", resourceModulePath, -107, FT_ASSOCIATED}}, &associationContext);

@@ -194,12 +194,6 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     }
 }
 
-std::vector<BYTE> FileBytes(const std::wstring& path)
-{
-    std::ifstream file(std::filesystem::path(path), std::ios::binary);
-    return std::vector<BYTE>(std::istreambuf_iterator<char>(file), {});
-}
-
 TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType)
 {
     TempFolder folder;
@@ -300,9 +294,10 @@ TEST(SettingsFile, EveryFormAndStateKeepsTheWholeFile)
     ProcessStateGuard guard;
     StartUpLikeTheTool();
     // A CR alone ends a line too; a no-break space is no blank to the
-    // profile functions, so "[Later]" is a key of [Other] to them.
+    // profile functions, so "[Later]" is a key of [Other] to them, while
+    // the ASCII blanks before "[wav]" are.
     const std::wstring text = L"; the player's own\r\n[Player]\r\nVolume = 80\rSkin=Dark\r\n\r\n[Other]\r\nKeep=caf\u00e9\u0081\r\n"
-                              L"\u00a0[Later]\r\n[wav]\r\nIconId=-109\r\n";
+                              L"\u00a0[Later]\r\n\f\v\t[wav]\r\nIconId=-109\r\n";
     const std::wstring japanese = L"Korvane WAVE \u30b5\u30a6\u30f3\u30c9 \U0001F600";
     auto saved = [&](const std::wstring& description) {
         return text + L"Description=" + description + L"\r\nIconPath=" + resourceModulePath +

@@ -60,6 +60,12 @@ inline void WriteTextFile(const std::wstring& path, const std::wstring& text)  /
     EXPECT_TRUE(file.good()) << "could not write a test file";
 }
 
+inline std::vector<BYTE> FileBytes(const std::wstring& path)
+{
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return std::vector<BYTE>(std::istreambuf_iterator<char>(file), {});
+}
+
 inline std::wstring IniString(const std::wstring& path, const wchar_t* section, const wchar_t* key)  // or kMissing
 {
     wchar_t value[4096];
@@ -311,7 +317,7 @@ inline PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstr
     return process;
 }
 
-inline DWORD WaitExit(PROCESS_INFORMATION& process)  // closes the handles
+inline DWORD WaitExit(PROCESS_INFORMATION process)  // closes the handles
 {
     DWORD code = 0xdeadbeef;
     if (!process.hProcess) return code;
@@ -319,14 +325,7 @@ inline DWORD WaitExit(PROCESS_INFORMATION& process)  // closes the handles
     else TerminateProcess(process.hProcess, 0xdead);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    process = PROCESS_INFORMATION{};
     return code;
-}
-
-inline DWORD RunAndWait(const std::wstring& exe, const std::wstring& arguments)
-{
-    PROCESS_INFORMATION process = StartProcess(exe, arguments);
-    return WaitExit(process);
 }
 
 // Runs a console program with its standard output and error captured.
