@@ -98,6 +98,8 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr");
              otherClass(L"Other.kvr"); },
          1, "stale", "stale-backup", L"a backup left on a key that the player no longer holds", "Other.kvr", "other"},
+        {"an extension key naming nothing", [] { PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L""); },
+         0, "registered", nullptr, L"Extension key owner"},
         {"a folder where the client should be", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\windows\" \"%1\""); },
          1, "stale", "client-missing", L"(client missing)"},
         {"an Open command of another type, which runs nothing", [&] { Seed({{HKEY_CLASSES_ROOT, verb, L"", REG_DWORD, {1, 0, 0, 0}}}); },
@@ -224,8 +226,8 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
 
 // What the installed report writes, where cmd, PowerShell and Windows'
 // policies read it: a readable report in CRLF lines and the console's code
-// page; JSON in ASCII; the default associations file in UTF-8 without a
-// mark. A settings file named bare is the one in its current folder; it
+// page, however long, to a console in Unicode; JSON in ASCII; the default
+// associations file in UTF-8 without a mark. A settings file named bare is the one in its current folder; it
 // never writes; a command line it does not understand gets the usage.
 TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesNotUnderstand)
 {
@@ -261,6 +263,20 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
                         "  <Association Identifier=\".kvr\" ProgId=\"Korvane kvr File\" ApplicationName=\"Korvane Player\" />\r\n"
                         "</DefaultAssociations>\r\n", 0), 0u) << xml;
     EXPECT_EQ(leftOut.rfind("not registered, left out: .kvt0\r\n", 0), 0u) << leftOut;
+    // To a console of this process's own, whole (a console of Windows 7
+    // refuses one write of about 26,000 characters).
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetConsoleScreenBufferSize(screen, COORD{300, 200});
+    WaitExit(StartProcess(Report(), L"Korvane.ini", nullptr, nullptr, folder_.path().c_str()));
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(screen, &info);
+    wchar_t shown[300] = L"";
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, shown, 300, COORD{0, static_cast<SHORT>(info.dwCursorPosition.Y - 1)}, &read);
+    FreeConsole();
+    EXPECT_EQ(std::wstring(shown, read).rfind(L"File types: 402 (registered: 2", 0), 0u) << "the last line";
     // Command lines it does not understand get the usage, and nothing else.
     const std::wstring tooLong = std::wstring(1500, L'p');  // a path that would arrive cut short
     for (const std::wstring arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml", L"/json /defaultassociations", tooLong.c_str()}) {

@@ -7,7 +7,6 @@
 #include <functional>
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include "app/context.h"
 #include "app/startup.h"
@@ -52,14 +51,6 @@ TEST(HostNextToken, SplitsByTheWindowsRulesAndCutsToTheCapacity)
         {L"tool.exe abcdef", {L"too", L"abc"}, 4},
     };
     for (const auto& c : cases) EXPECT_EQ(Split(c.line, c.capacity), c.tokens) << testing::PrintToString(std::wstring(c.line));
-    // This program's own command line, the program name by its own rules,
-    // as the shell splits it.
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> expected(argv, argv + count);
-    LocalFree(argv);
-    EXPECT_EQ(Split(GetCommandLineW()), expected);
-
     wchar_t text[8];
     wmemset(text, L'\xbdbd', 8);
     HostLoadString(HostResourceModule(), IDS_COLUMN_DESCRIPTION, text, 5);
@@ -242,7 +233,9 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     EXPECT_EQ(back[1].iconPath, L"C:\\a.ico");
     EXPECT_EQ(back[0].iconId, -109);
     EXPECT_EQ(back[0].flags, 0u);
-
+    SaveStoredTypes(ini.c_str(), {saved[2], saved[3]});  // nothing that is a file type
+    EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"");
+    EXPECT_EQ(IniString(ini, L"t0", L"IconId"), L"0") << "old sections stay";
 }
 
 // The settings file as another program or an older player may have left

@@ -305,7 +305,9 @@ inline std::wstring InstallDir()  // the installed tool (KORVANE_INSTALL_DIR)
 inline PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments, HANDLE output = nullptr,
                                         HANDLE errors = nullptr, const wchar_t* directory = nullptr)
 {
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    // A switch right after the quoted name, as Windows allows: the program
+    // name ends at its closing quote, by rules of its own.
+    std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.rfind(L"/", 0) == 0 ? L"" : L" ") + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = output ? STARTF_USESTDHANDLES : 0;
