@@ -295,6 +295,7 @@ void AnswerRegistration(DWORD processId, bool changeSome)
     HWND types = WaitForDialog(processId, kFileTypesDialogMark);
     ASSERT_NE(types, nullptr);
     HWND list = GetDlgItem(types, IDC_TYPE_LIST);
+    EXPECT_TRUE(GetWindowLongW(list, GWL_STYLE) & WS_VSCROLL) << "a list longer than its window scrolls";
     SendMessageW(types, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
     Key(list, VK_HOME);
     for (int i = 0; changeSome && i < ItemCount(list); Key(list, VK_DOWN), ++i)

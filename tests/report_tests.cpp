@@ -90,9 +90,9 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
          1, "stale", "capability-views-differ", L"the 64-bit and 32-bit capability values differ"},
         {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
-         1, "stale", "capability-without-class", L"a capability value without a class"},
+         1, "stale", "capability-without-class", L"Korvane kvr File: (missing)"},
         {"no capability", [] { DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), L".kvr"); },
-         1, "stale", "class-without-capability", L"a class without a capability value"},
+         1, "stale", "class-without-capability", L"Korvane kvr File: Korvane kvr sound"},
         {"backup left; another program owns the extension key", [&] {
              PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr");

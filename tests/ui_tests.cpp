@@ -150,6 +150,12 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         wchar_t shown[16] = L"";
         ListView_GetItemText(list, 0, 1, shown, 16);
         EXPECT_STREQ(shown, L"Own");
+        RECT window{};  // moved to another monitor (of the same DPI here): a picture of its own for each type again
+        GetWindowRect(types, &window);
+        SendMessageW(types, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&window));
+        Sleep(200);
+        LVITEMW last{LVIF_IMAGE, 4};
+        EXPECT_TRUE(ListView_GetItem(list, &last) && last.iImage == 4) << last.iImage;
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
         Key(list, VK_SPACE);
         ASSERT_EQ(SelectByTyping(types, list, L"kv"), 0);
