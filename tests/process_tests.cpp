@@ -223,10 +223,9 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
     EXPECT_TRUE(SettingsAppLaunched(0).empty()) << "Save and Close, Back and Cancel never open Windows' default apps";
 }
 
-// Many types as an older version left them: registered, each extension key
-// claimed with its owner in a backup (another program's, or none) and held
-// now by the player, by a program that took it since, or by nobody; the
-// handlers the player's; every type in the settings file.
+// Types an older version registered, each extension key claimed with its owner
+// (another program's, or none) in a backup and held now by the player, a newer
+// program or nobody; the handlers the player's; every type stored.
 constexpr int kOlderTypes = 120;
 std::wstring OlderType(int n) { return L"kvk" + std::to_wstring(1000 + n).substr(1); }
 enum Holder { PlayerHolds, NewerProgramHolds, NobodyHolds };
@@ -283,9 +282,8 @@ void ClearOlderVersion()
     for (const wchar_t* key : {L"AudioCD\\shell\\play\\command", L"Folder\\shell\\KorvaneOpen"}) DeleteTree(HKEY_CLASSES_ROOT, key, 0);
 }
 
-// "/Register" as a user leaves it: the audio-CD box as it is, the folder
-// verb unticked, and every fourth type of the list unticked; or, with
-// nothing changed, both dialogs confirmed as they open.
+// "/Register" as a user leaves it: the folder verb and every fourth type
+// unticked; or, with nothing changed, both dialogs confirmed as they open.
 void AnswerRegistration(DWORD processId, bool changeSome)
 {
     HWND main = WaitForDialog(processId, kMainDialogMark);
@@ -344,11 +342,9 @@ std::vector<std::wstring> OlderVersionState()
     return state;
 }
 
-// A run stopped hard at any moment (from Task Manager, by a lost power
-// supply, by an installer's timeout) keeps every registry write it made.
-// Stopped at points spread over its writing and run again to the end, it
-// must leave what one run to the end leaves from the same start: no
-// previous owner lost, nothing of the player's left behind.
+// A run stopped hard at points spread over its writing (Task Manager, a
+// lost power supply) and run again to the end leaves what one whole run
+// leaves: no previous owner lost, nothing of the player's left behind.
 TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
 {
     keys_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen");

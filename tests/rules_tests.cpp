@@ -148,9 +148,9 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", module, -101}, {L"kvj", L"", module, -101},  // no path: the type's own
         {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
         {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted
-        // Not on a local fixed drive, though Wine finds an icon there: no
-        // file call, the type's own icon instead.
+        // Not on a local fixed drive, though Wine finds an icon there (or relative to a drive's folder): the type's own icon.
         {L"kvid", kNetworkIcon + std::wstring(L",0"), module, -101}, {L"kvie", kNetworkDriveIcon + std::wstring(L",-2"), module, -101},
+        {L"kvif", L"C:gone.dll,3", module, -101},
     };
     // A value name of 300 characters, beyond the buffer names are read
     // into, listed first: passed over, it hides nothing after it.
@@ -172,7 +172,7 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
                                                 L"kvi4", L"kvi5", L"kvi6", L"kvi7", L"kvi8", L"kvi9", L"kvia",
-                                                L"kvib", L"kvic", L"kvid", L"kvie", L"kvj"}));
+                                                L"kvib", L"kvic", L"kvid", L"kvie", L"kvif", L"kvj"}));
     EXPECT_EQ(list[0].description, L"D kva");
     for (const auto& e : list) EXPECT_EQ(e.flags, FT_ASSOCIATED);
     EXPECT_TRUE(LoadIconOf(BesideTests(kLongNamedIcon).c_str(), 0));
@@ -236,13 +236,14 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     SaveStoredTypes(ini.c_str(), {saved[2], saved[3]});  // nothing that is a file type
     EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"");
     EXPECT_EQ(IniString(ini, L"t0", L"IconId"), L"0") << "old sections stay";
+    std::ofstream(std::filesystem::path(ini), std::ios::binary) << std::string(64 << 20, ';');  // too large for settings
+    SaveStoredTypes(ini.c_str(), saved);
+    EXPECT_EQ(std::filesystem::file_size(ini), 64u << 20) << "left as it is";
 }
 
-// The settings file as another program or an older player may have left
-// it: every form the profile functions read, and the states a Windows file
-// can be in. Saving a description beyond the ANSI code page keeps every
-// other line and reads back exact, or, where the file must not be written,
-// leaves it as it was; either way nothing is left beside it.
+// The settings file in every form the profile functions read and every
+// state a Windows file can be in: a save keeps every other line, or leaves
+// the file as it was where it must not be written, and nothing beside it.
 enum class FileState { Plain, AnsiText, ReadOnly, HeldOpen, LeftoverNew, Linked, Aliased, BareName, Refused, Gone, Renamed };
 
 // The same file through Wine's drive Z:, the Linux root: a path that

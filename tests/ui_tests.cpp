@@ -357,6 +357,11 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
         browse(picker, L"fixture-copy.dll", [](HWND) {});
         EXPECT_EQ(ItemCount(list), 2);
         EXPECT_EQ(SelectedItem(list), 0) << "no group 1: the first icon";
+        RECT window{};  // moved to another monitor (of the same DPI here): the choice stays
+        GetWindowRect(picker, &window);
+        SendMessageW(picker, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&window));
+        Sleep(200);
+        EXPECT_EQ(SelectedItem(list), 0);
         pictures = PicturesOf(list);
         Press(picker, IDOK);
     }), L"changed " + testdata + L"\\fixture-copy.dll,-3");
