@@ -206,9 +206,9 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         else EXPECT_TRUE((*kvr)["findings"].empty());
         EXPECT_EQ((*kvr)["doubleClick"], (nlohmann::json{{"progId", c.opens}, {"opensPlayer", c.opens == std::string("Korvane kvr File")}}));
         EXPECT_EQ((*kvr)["extensionKey"]["ownerIs"], c.owner);
+        EXPECT_TRUE((*kvr)["capability"].contains("64") && (*kvr)["capability"].contains("32")) << (*kvr)["capability"];
 
-        // The default associations file lists exactly the types the report
-        // calls registered, and names every other one as left out.
+        // The default associations file: the registered types; every other one named as left out.
         std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations>\r\n";
         std::vector<std::wstring> notListed, leftOut;
         for (const auto& type : types) {
