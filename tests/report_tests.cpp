@@ -224,11 +224,10 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
     }
 }
 
-// What the installed report writes, where cmd, PowerShell and Windows'
-// policies read it: a readable report in CRLF lines and the console's code
-// page, however long, to a console in Unicode; JSON in ASCII; the default
-// associations file in UTF-8 without a mark. A settings file named bare is the one in its current folder; it
-// never writes; a command line it does not understand gets the usage.
+// What the installed report writes where cmd, PowerShell and Windows'
+// policies read it: CRLF lines in the console's code page, or to a console
+// in Unicode however long; JSON in ASCII; the default associations file in
+// UTF-8. A bare settings name is in the current folder; it never writes.
 TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesNotUnderstand)
 {
     std::wstring list;

@@ -152,8 +152,7 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         {L"kvid", kNetworkIcon + std::wstring(L",0"), module, -101}, {L"kvie", kNetworkDriveIcon + std::wstring(L",-2"), module, -101},
         {L"kvif", L"C:gone.dll,3", module, -101},
     };
-    // A value name of 300 characters, beyond the buffer names are read
-    // into, listed first: passed over, it hides nothing after it.
+    // A value name of 300 characters, beyond the name buffer, first: passed over, it hides nothing.
     Declare(L".0" + std::wstring(298, L'n'));
     for (const auto& c : icons) {
         Declare(std::wstring(L".") + c.extension);

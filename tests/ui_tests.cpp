@@ -52,6 +52,15 @@ void Answer(int button, int mark = kMessageBoxMark)
     WaitGone(dialog);
 }
 
+// A move to another monitor (of the same DPI here); the dialog rescales after it.
+void MoveToAnotherMonitor(HWND dialog)
+{
+    RECT window{};
+    GetWindowRect(dialog, &window);
+    SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&window));
+    Sleep(200);
+}
+
 std::wstring Text(HWND dialog, int id)
 {
     wchar_t text[kPathChars];
@@ -150,10 +159,7 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         wchar_t shown[16] = L"";
         ListView_GetItemText(list, 0, 1, shown, 16);
         EXPECT_STREQ(shown, L"Own");
-        RECT window{};  // moved to another monitor (of the same DPI here): a picture of its own for each type again
-        GetWindowRect(types, &window);
-        SendMessageW(types, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&window));
-        Sleep(200);
+        MoveToAnotherMonitor(types);  // a picture of its own for each type again
         LVITEMW last{LVIF_IMAGE, 4};
         EXPECT_TRUE(ListView_GetItem(list, &last) && last.iImage == 4) << last.iImage;
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
@@ -357,11 +363,8 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
         browse(picker, L"fixture-copy.dll", [](HWND) {});
         EXPECT_EQ(ItemCount(list), 2);
         EXPECT_EQ(SelectedItem(list), 0) << "no group 1: the first icon";
-        RECT window{};  // moved to another monitor (of the same DPI here): the choice stays
-        GetWindowRect(picker, &window);
-        SendMessageW(picker, WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&window));
-        Sleep(200);
-        EXPECT_EQ(SelectedItem(list), 0);
+        MoveToAnotherMonitor(picker);
+        EXPECT_EQ(SelectedItem(list), 0) << "the choice stays";
         pictures = PicturesOf(list);
         Press(picker, IDOK);
     }), L"changed " + testdata + L"\\fixture-copy.dll,-3");
