@@ -307,8 +307,7 @@ struct ToolRun {
     DWORD exitCode = 0;
 };
 
-// One run of the tool; stopped stopAfterMs after its first registry write
-// when that is given.
+// One run of the tool; stopped stopAfterMs after its first registry write when that is given.
 ToolRun RunTool(const std::wstring& arguments, DWORD stopAfterMs = INFINITE, bool changeSome = true)
 {
     ChangeWatch watch({{HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"}, {HKEY_LOCAL_MACHINE, L"Software\\Classes"},

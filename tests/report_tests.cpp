@@ -224,10 +224,9 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
     }
 }
 
-// What the installed report writes where cmd, PowerShell and Windows'
-// policies read it: CRLF lines in the console's code page, or to a console
-// in Unicode however long; JSON in ASCII; the default associations file in
-// UTF-8. A bare settings name is in the current folder; it never writes.
+// What the installed report writes where cmd, PowerShell and Windows' policies read it: CRLF lines in the
+// console's code page, or to a console in Unicode however long; JSON in ASCII; the default associations file
+// in UTF-8. A bare settings name is in the current folder; it never writes.
 TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesNotUnderstand)
 {
     std::wstring list;

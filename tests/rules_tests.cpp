@@ -163,10 +163,9 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     Declare(L"kvm");  // without its dotted value: not declared
     for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x", L"kvm"}) MakeClass(e);
     DiscoverAssociatedTypes(list);
-    // kva overwrites the entry that was there; kvb (with and without its
-    // dot) gives one entry; KVA is another entry (letter case counts);
-    // .KVC keeps its capitals; a backslash names keys outside the type; a
-    // value of another type still declares its type.
+    // kva overwrites the entry that was there; kvb (with and without its dot) gives one entry; KVA is another
+    // (letter case counts); .KVC keeps its capitals; a backslash names keys outside the type; a value of another
+    // type still declares its type.
     std::vector<std::wstring> found = Extensions(list);
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
@@ -222,6 +221,8 @@ TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType
     for (int i = 0; i < 300; ++i) saved.emplace_back(L"t" + std::to_wstring(i), L"", L"", 0, 0u);
     for (wchar_t c : {L'x', L'y', L'z'}) saved.emplace_back(std::wstring(kMaxExtensionChars, c), L"", L"", 0, 0u);
     SaveStoredTypes(ini.c_str(), saved);
+    FileTypeClass refused;  // nor does the class writer make a class of one, whatever list reaches it
+    for (const wchar_t* bad : {L"semi;colon", L"", L"a\\b", L"."}) EXPECT_FALSE(MakeFileTypeClass(bad, L"", 0, L"", {}, refused, nullptr)) << bad;
     EXPECT_EQ(IniString(ini, L"AudioCD", L"Description"), kMissing);
     FileTypeList back;
     LoadStoredTypes(ini.c_str(), back);
