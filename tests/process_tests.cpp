@@ -302,10 +302,7 @@ void AnswerRegistration(DWORD processId, bool changeSome)
     Press(types, IDOK);
 }
 
-struct ToolRun {
-    DWORD writingMs = 0;  // from its first registry write to its end
-    DWORD exitCode = 0;
-};
+struct ToolRun { DWORD writingMs = 0, exitCode = 0; };  // writingMs: from its first registry write to its end
 
 // One run of the tool; stopped stopAfterMs after its first registry write when that is given.
 ToolRun RunTool(const std::wstring& arguments, DWORD stopAfterMs = INFINITE, bool changeSome = true)

@@ -133,9 +133,8 @@ public:
         if (!keep) DeleteTree(root, key, view);
         saved_.push_back(saved);
     }
-    // Everything a run of the tool may write: the player's keys in both
-    // views, the audio-CD and folder handlers, and the classes and
-    // extension keys of the types given.
+    // Everything a run of the tool may write: the player's keys in both views, the audio-CD and folder
+    // handlers, and the classes and extension keys of the types given.
     void AddPlayersKeys(const std::vector<std::wstring>& extensions)
     {
         for (REGSAM view : kBothViews) {
@@ -169,12 +168,7 @@ private:
 // One value of a registry state stated as data: the name "" is the key's
 // default value, view 0 the default view.
 struct RegValue {
-    HKEY root;
-    std::wstring key;
-    std::wstring name;
-    DWORD type;
-    std::vector<BYTE> data;
-    REGSAM view = 0;
+    HKEY root; std::wstring key, name; DWORD type; std::vector<BYTE> data; REGSAM view = 0;
 };
 
 inline std::vector<BYTE> Sz(const std::wstring& text)  // UTF-16 with its terminating NUL
@@ -240,9 +234,8 @@ inline std::wstring Snapshot(HKEY root, const std::wstring& key, REGSAM view = 0
     return out;
 }
 
-// Any change below the keys given, in both views, by any process, even a
-// value written again with the same data, signals it: more than comparing
-// snapshots would see.
+// Any change below the keys given, in both views, by any process, even a value written again with the
+// same data, signals it: more than comparing snapshots would see.
 struct ChangeWatch {
     std::vector<std::unique_ptr<TestKey>> keys;
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -258,8 +251,7 @@ struct ChangeWatch {
     bool Changed(DWORD waitMs = 200) const { return WaitForSingleObject(event, waitMs) == WAIT_OBJECT_0; }
 };
 
-// Puts settingsPath, the context, the view flag and g_fileTypes back after
-// a test.
+// Puts settingsPath, the context, the view flag and g_fileTypes back after a test.
 struct ProcessStateGuard {
     REGSAM rights = registryAccessRights;
     std::wstring settings = settingsPath;

@@ -61,6 +61,20 @@ void MoveToAnotherMonitor(HWND dialog)
     Sleep(200);
 }
 
+// Each item's picture as the bits of its icon: what the user sees beside the item.
+std::vector<std::vector<BYTE>> Pictures(HWND list)
+{
+    std::vector<std::vector<BYTE>> bits(ItemCount(list), std::vector<BYTE>(65536));
+    for (int i = 0; i < ItemCount(list); ++i) {
+        LVITEMW item{LVIF_IMAGE, i};
+        ICONINFO info{};
+        HICON icon = ListView_GetItem(list, &item) ? ImageList_GetIcon(ListView_GetImageList(list, LVSIL_SMALL), item.iImage, 0) : nullptr;
+        bits[i].resize(icon && GetIconInfo(icon, &info) ? GetBitmapBits(info.hbmColor, 65536, bits[i].data()) : 0);
+        DeleteObject(info.hbmColor), DeleteObject(info.hbmMask), DestroyIcon(icon);
+    }
+    return bits;
+}
+
 std::wstring Text(HWND dialog, int id)
 {
     wchar_t text[kPathChars];
@@ -159,9 +173,10 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         wchar_t shown[16] = L"";
         ListView_GetItemText(list, 0, 1, shown, 16);
         EXPECT_STREQ(shown, L"Own");
-        MoveToAnotherMonitor(types);  // a picture of its own for each type again
-        LVITEMW last{LVIF_IMAGE, 4};
-        EXPECT_TRUE(ListView_GetItem(list, &last) && last.iImage == 4) << last.iImage;
+        const auto pictures = Pictures(list);
+        EXPECT_NE(pictures[0], pictures[3]) << "kvx has an icon of its own";
+        MoveToAnotherMonitor(types);
+        EXPECT_EQ(Pictures(list), pictures) << "each type keeps its own picture";
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
         Key(list, VK_SPACE);
         ASSERT_EQ(SelectByTyping(types, list, L"kv"), 0);
@@ -316,13 +331,6 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
     const std::wstring testdata = BesideTests(L"testdata");
     CopyFileW(BesideTests(L"icon_fixture.dll").c_str(), (testdata + L"\\fixture-copy.dll").c_str(), FALSE);
     SetCurrentDirectoryW(folder_.path().c_str());
-    // The bitmap behind the picker's image list, gone once the list is.
-    HBITMAP pictures = nullptr;
-    auto PicturesOf = [](HWND list) {
-        IMAGEINFO info{};
-        ImageList_GetImageInfo(ListView_GetImageList(list, LVSIL_NORMAL), 0, &info);
-        return info.hbmImage;
-    };
     // Browses from the picker to the file typed into the open-file dialog.
     auto browse = [](HWND picker, const std::wstring& typed, const std::function<void(HWND)>& look) {
         Press(picker, IDC_PICKER_BROWSE);
@@ -347,10 +355,8 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
         EXPECT_EQ(Text(picker, IDC_PICKER_PATH), BesideTests(kLongNamedIcon));
         EXPECT_EQ(ItemCount(list), 1);
         EXPECT_EQ(ListView_GetItemSpacing(list, FALSE), MAKELONG(40, 40)) << "a large icon and a margin, at 96 DPI";
-        pictures = PicturesOf(list);
         Press(picker, IDCANCEL);
     }), L"kept " + std::wstring(resourceModulePath) + L",-109") << "cancel after browsing changes nothing";
-    EXPECT_EQ(GetObjectType(pictures), 0u) << "the pictures go with the dialog";
 
     // The next browse opens where the last one chose: a bare name is found there.
     EXPECT_EQ(Pick(resourceModulePath, -109, [&](HWND picker, HWND list) {
@@ -363,12 +369,13 @@ TEST_F(Dialogs, PickerBrowseOffersEveryFilterRemembersItsFolderAndRestoresTheCur
         browse(picker, L"fixture-copy.dll", [](HWND) {});
         EXPECT_EQ(ItemCount(list), 2);
         EXPECT_EQ(SelectedItem(list), 0) << "no group 1: the first icon";
-        MoveToAnotherMonitor(picker);
-        EXPECT_EQ(SelectedItem(list), 0) << "the choice stays";
-        pictures = PicturesOf(list);
+        for (int chosen : {0, 1}) {  // the choice stays, the first icon or another
+            if (chosen) Key(list, VK_RIGHT);
+            MoveToAnotherMonitor(picker);
+            EXPECT_EQ(SelectedItem(list), chosen);
+        }
         Press(picker, IDOK);
-    }), L"changed " + testdata + L"\\fixture-copy.dll,-3");
-    EXPECT_EQ(GetObjectType(pictures), 0u);
+    }), L"changed " + testdata + L"\\fixture-copy.dll,-7");
     DeleteFileW((testdata + L"\\fixture-copy.dll").c_str());
     wchar_t current[kPathChars];
     GetCurrentDirectoryW(kPathChars, current);
