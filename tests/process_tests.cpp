@@ -282,8 +282,7 @@ void ClearOlderVersion()
     for (const wchar_t* key : {L"AudioCD\\shell\\play\\command", L"Folder\\shell\\KorvaneOpen"}) DeleteTree(HKEY_CLASSES_ROOT, key, 0);
 }
 
-// "/Register" as a user leaves it: the folder verb and every fourth type
-// unticked; or, with nothing changed, both dialogs confirmed as they open.
+// "/Register" as a user leaves it: the folder verb and every fourth type unticked; or both dialogs confirmed as they open.
 void AnswerRegistration(DWORD processId, bool changeSome)
 {
     HWND main = WaitForDialog(processId, kMainDialogMark);
@@ -323,8 +322,7 @@ ToolRun RunTool(const std::wstring& arguments, DWORD stopAfterMs = INFINITE, boo
     return run;
 }
 
-// What a run leaves: per type its extension key (the previous owner) and
-// its class, then the player's keys in both views and the two handlers.
+// What a run leaves: per type its extension key (the previous owner) and class; the player's keys; the handlers.
 std::vector<std::wstring> OlderVersionState()
 {
     std::vector<std::wstring> state;

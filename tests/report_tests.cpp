@@ -210,8 +210,10 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         EXPECT_EQ((*kvr)["findings"], c.finding.is_string() ? Json::array({c.finding}) : c.finding.is_null() ? Json::array() : c.finding);
         EXPECT_EQ((*kvr)["doubleClick"], (nlohmann::json{{"progId", c.opens}, {"opensPlayer", c.opens == std::string("Korvane kvr File")}}));
         EXPECT_EQ((*kvr)["extensionKey"]["ownerIs"], c.owner);
-        const auto& capability = (*kvr)["capability"];
-        EXPECT_EQ(capability.at("64") == capability.at("32"), capability.at("agree").get<bool>()) << capability;
+        for (auto [view, name] : {std::pair{KEY_WOW64_64KEY, "64"}, {KEY_WOW64_32KEY, "32"}}) {  // each view's own value
+            const auto& value = (*kvr)["capability"].at(name);
+            EXPECT_EQ(value.is_null() ? kMissing : Wide(value["data"]), GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvr", view)) << name;
+        }
 
         // The default associations file: the registered types; every other one named as left out.
         std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations>\r\n";

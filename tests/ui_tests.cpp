@@ -163,7 +163,6 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         // player: the box to choose it in Windows' default apps is ticked.
         EXPECT_TRUE(BoxChecked(types, IDC_OPEN_DEFAULT_APPS));
         ASSERT_EQ(ItemCount(list), 5);  // sorted by extension: kvx, mp3, ogg, wav, zzl
-        EXPECT_EQ(ImageList_GetImageCount(ListView_GetImageList(list, LVSIL_SMALL)), 5) << "a picture for every type";
         RECT client{}, item{LVIR_LABEL, 0, 0, 0};
         GetClientRect(list, &client);
         EXPECT_EQ(ListView_GetColumnWidth(list, 0), 100);  // at 96 DPI; the description takes the rest
@@ -177,6 +176,7 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         EXPECT_NE(pictures[0], pictures[3]) << "kvx has an icon of its own";
         MoveToAnotherMonitor(types);
         EXPECT_EQ(Pictures(list), pictures) << "each type keeps its own picture";
+        EXPECT_EQ(ImageList_GetImageCount(ListView_GetImageList(list, LVSIL_SMALL)), 5) << "a picture for every type, made anew";
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
         Key(list, VK_SPACE);
         ASSERT_EQ(SelectByTyping(types, list, L"kv"), 0);
