@@ -306,8 +306,10 @@ inline PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstr
     startup.hStdOutput = output;
     startup.hStdError = errors;
     PROCESS_INFORMATION process{};
-    CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, output ? CREATE_NO_WINDOW : 0,
-                   nullptr, directory, &startup, &process);
+    if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, output != nullptr, output ? CREATE_NO_WINDOW : 0,
+                        nullptr, directory, &startup, &process))
+        ADD_FAILURE() << "CreateProcessW failed with error " << GetLastError() << " (file attributes "
+                      << GetFileAttributesW(exe.c_str()) << "): " << testing::PrintToString(commandLine);
     return process;
 }
 
