@@ -92,7 +92,7 @@ int wmain(int argc, wchar_t** argv)
     for (int round = 0; round < rounds; ++round) {
         RunTimed(tool, L"/Unregister " + settingsArgument, code);
         silent.push_back(RunTimed(tool, L"/Register /Silent " + settingsArgument, code));
-        if (code != 1) std::fwprintf(stderr, L"/Register /Silent ended with %lu\n", code);
+        if (code != 0) std::fwprintf(stderr, L"/Register /Silent ended with %lu\n", code);
         if (round == 0) {  // what it wrote, as regedit takes it
             std::wstring reg = L"\xFEFFWindows Registry Editor Version 5.00\r\n";
             for (const std::wstring& name : names)

@@ -47,13 +47,16 @@ korvane_wine_up() {
 
 # A share and a network drive for the tests to name, each a local folder in
 # truth: Wine resolves \\192.0.2.1\share through dosdevices/unc, and R:
-# is a drive of the type "network". A file call the tool must never make
-# on an icon path there would find the test data's icon.
+# is a drive of the type "network"; and a link on C: to the share. A file
+# call the tool must never make on an icon path there would find the test
+# data's icon.
 korvane_test_network() {
     korvane_prefix_exists
     mkdir -p "$WINEPREFIX/dosdevices/unc/192.0.2.1"
-    ln -sfn "$BUILD_DIR/bin/testdata" "$WINEPREFIX/dosdevices/unc/192.0.2.1/share"
-    ln -sfn "$BUILD_DIR/bin/testdata" "$WINEPREFIX/dosdevices/r:"
+    ln -sfn "$BUILD_DIR/bin/testdata-remote" "$WINEPREFIX/dosdevices/unc/192.0.2.1/share"
+    ln -sfn "$BUILD_DIR/bin/testdata-remote" "$WINEPREFIX/dosdevices/r:"
+    # A local path that is a symbolic link to the icon on the share.
+    ln -sfn "../dosdevices/unc/192.0.2.1/share/Long Named Sound Icon.ico" "$WINEPREFIX/drive_c/korvane-linked-icon.ico"
     wine reg add 'HKLM\Software\Wine\Drives' /v 'r:' /d network /f </dev/null >/dev/null 2>&1
 }
 

@@ -33,6 +33,7 @@
 #define IDS_EXTENSION_BAD_CHAR  10431
 #define IDS_EXTENSION_ONLY_DOTS 10432
 #define IDS_ICON_NOT_LOCAL      10433   // why the icon picker refuses a file from Browse
+#define IDS_EXTENSION_RUNS      10434   // the edit dialog's refusal of a type Windows runs
 
 // Strings of the association report (KorvaneAssocCheck.exe)
 #define IDS_REPORT_TITLE            10500
@@ -80,6 +81,10 @@
 #define IDS_REPORT_LEFT_OUT         10562
 #define IDS_REPORT_ICON_NOT_LOCAL   10563
 #define IDS_REPORT_OWNER_CLASS_MISSING 10564  // the Finding after RunStopped
+#define IDS_REPORT_NONE_LISTED      10565   // /defaultassociations: no type to list
+#define IDS_REPORT_NOT_WRITTEN      10566   // /defaultassociations /out: the file could not be written
+#define IDS_REPORT_NOT_IN_PLACE     10567   // /verify: a type the silent registration registers is not registered
+#define IDS_REPORT_RUN_STOPPED_VERIFY 10568 // /verify: a run stopped half way
 #define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
 #define IDS_REPORT_FINDING_FIRST    10550   // 10550..10559: Finding in order (RunStopped: %1 the change's name)
 
@@ -125,5 +130,10 @@
 
 // The tool's own resources
 #define IDR_VERSION             1
+
+// The version of the tool and the report, in their version resources and in
+// the report's JSON
+#define KORVANE_VERSION_NUMBERS 1,1,0,0
+#define KORVANE_VERSION_TEXT    "1.1.0.0"
 
 #endif

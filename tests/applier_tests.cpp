@@ -17,11 +17,12 @@
 #include "associate/verbs.h"
 #include "catalogue/discovery.h"
 #include "registry/primitives.h"
+#include "report/association_state.h"
 #include "support.h"
 
 namespace {
 
-const std::wstring kClient = L"\"C:\\Program Files\\Korvane Player\\Tovrix.exe\" ";
+const std::wstring kClient = L"\"" + BesideTests(L"Tovrix.exe") + L"\" ";
 const FileTypeEntry kAudioCd(L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED);
 const FileTypeEntry kFolder(L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED);
 const std::map<std::wstring, std::wstring> kVerbNames = {
@@ -35,15 +36,16 @@ const struct { int AssociationContext::*checked; const wchar_t* verb; } kVerbSwi
     {&AssociationContext::newPlayChecked, L"OpenNew"}, {&AssociationContext::addPlayChecked, L"Play"},
 };
 const wchar_t* const kTypes[] = {L"kvp0", L"kvp1", L"kvp2", L"kvp3", L"kvp4"};
+const FileTypeEntry kExecutable(L"bat", L"Batch", L"", 0, FT_ASSOCIATED);  // Windows runs it: never registered
 
 class Applier : public testing::Test {
 protected:
     void SetUp() override
     {
         StartUpLikeTheTool();
-        wcscpy_s(clientExePathBuffer, kPathChars, L"C:\\Program Files\\Korvane Player\\Tovrix.exe");
         LoadVerbDisplayNames();
         keys_.AddPlayersKeys({std::begin(kTypes), std::end(kTypes)});
+        keys_.Add(HKEY_CLASSES_ROOT, ProgId(kExecutable.extension));
         keys_.Add(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb");
     }
     ProcessStateGuard guard_;
@@ -69,21 +71,43 @@ struct ShellNotices {
 };
 
 // A registration run's registry work: what the user wants is written, and
-// what is the player's now and not wanted is removed.
-void Register(const FileTypeList& wanted)
+// what is the player's now and not wanted is removed; stopped, as a run
+// killed then, after the given number of changes to the registry.
+std::vector<WriteOutcome> Register(const FileTypeList& wanted, long stopAfter = -1)
 {
+    WriteDefaultProgramsRecord();
     FileTypeList current;
     DiscoverAssociatedTypes(current);
     AddCurrentHandlers(current);
-    ApplyAssociations(current, wanted, &associationContext);
+    g_registryChangesLeft = stopAfter;
+    const std::vector<WriteOutcome> outcomes = ApplyAssociations(current, wanted, &associationContext);
+    g_registryChangesLeft = -1;
+    return outcomes;
 }
 
-// Everything a round may touch below HKEY_CLASSES_ROOT.
+// "/Unregister": the player's types go, the handlers stay.
+void Unregister(long stopAfter = -1)
+{
+    FileTypeList current;
+    DiscoverAssociatedTypes(current);
+    g_registryChangesLeft = stopAfter;
+    ApplyAssociations(current, {}, &associationContext);
+    g_registryChangesLeft = -1;
+}
+
+// Everything a round may touch below HKEY_CLASSES_ROOT, and the player's
+// own keys besides.
 std::wstring ClassesState()
 {
     std::wstring state;
     for (const wchar_t* type : kTypes) state += Snapshot(HKEY_CLASSES_ROOT, std::wstring(L".") + type) + Snapshot(HKEY_CLASSES_ROOT, ProgId(type));
     return state + Snapshot(HKEY_CLASSES_ROOT, L"AudioCD") + Snapshot(HKEY_CLASSES_ROOT, L"Folder\\shell");
+}
+std::wstring PlayersState()
+{
+    std::wstring state = ClassesState();
+    for (REGSAM view : kBothViews) state += Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
+    return state;
 }
 
 // A value that some other program left: every registry type, odd sizes,
@@ -171,27 +195,28 @@ Round MakeRound(std::mt19937& random)
         }
         }
         const bool wanted = random() % 3 != 0;
-        // Ticked, but with an icon path no buffer holds: it is not written
-        // at all, as if it were not ticked.
-        const bool refused = wanted && random() % 8 == 0;
+        // Ticked, with an icon path no buffer holds: no icon of its own.
+        const bool overlong = wanted && random() % 8 == 0;
         // A class an earlier run left without its capability value, with a
         // verb that is switched off now and a DDE conversation: written
         // again, it keeps none of it.
         if (!round.takenOver.count(key) && random() % 4 == 0) {
             for (const std::wstring stale : {L"\\shell\\Stale\\command", L"\\shell\\Open\\ddeexec"}) {
                 round.before.push_back({HKEY_CLASSES_ROOT, ProgId(type) + stale, L"", REG_SZ, Sz(L"old.exe")});
-                if (!wanted || refused) round.untouched.insert(ProgId(type) + stale);
+                if (!wanted) round.untouched.insert(ProgId(type) + stale);
             }
         }
         if (wanted) {
-            // Some with a long-named .ico file, some with one on a share or
-            // a network drive, which is never written (nor opened).
+            // Some with a long-named .ico file, some with one on a share, a
+            // network drive or a link to the share, which is never written
+            // (nor opened).
             const int drawn = static_cast<int>(random() % 8);
             const bool ico = drawn == 0;
-            const std::wstring icon = refused     ? L"C:\\" + std::wstring(1100, L'i') + L".dll"
+            const std::wstring icon = overlong    ? L"C:\\" + std::wstring(1100, L'i') + L".dll"
                                       : ico       ? BesideTests(kLongNamedIcon)
                                       : drawn == 1 ? kNetworkIcon
                                       : drawn == 2 ? kNetworkDriveIcon
+                                      : drawn == 3 ? kLinkedIcon
                                                   : std::wstring(resourceModulePath);
             round.wanted.emplace_back(type, std::wstring(L"Sound ") + type, icon,
                                       ico ? 0 : -101 - static_cast<int>(random() % 10), FT_ASSOCIATED);
@@ -238,6 +263,7 @@ Round MakeRound(std::mt19937& random)
                                 Sz(unfinished[random() % 5])});
     if (random() % 2) round.wanted.push_back(kAudioCd);
     if (random() % 2) round.wanted.push_back(kFolder);
+    if (random() % 4 == 0) round.wanted.push_back(kExecutable);
     AssociationContext& c = associationContext;
     for (auto switched : kVerbSwitches) c.*switched.checked = random() % 2;
     c.execMethod = static_cast<int>(random() % 6);
@@ -264,7 +290,8 @@ void ExpectRegistered(const Round& round)
             continue;
         }
         const std::wstring progId = ProgId(e.extension);
-        if (!FitsPathBuffer(e.iconPath.c_str())) {
+        if (e.extension == kExecutable.extension) {
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, progId)) << progId;
             EXPECT_EQ(GetString(HKEY_LOCAL_MACHINE, kCapability, (L"." + e.extension).c_str()), kMissing);
             continue;
         }
@@ -284,7 +311,7 @@ void ExpectRegistered(const Round& round)
             EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\shell\\" + verb, nullptr), kVerbNames.at(verb));
             EXPECT_EQ(SubKeys(HKEY_CLASSES_ROOT, progId + L"\\shell\\" + verb), std::vector<std::wstring>{L"Command"});
         }
-        const bool elsewhere = e.iconPath == kNetworkIcon || e.iconPath == kNetworkDriveIcon;  // the type's own icon then
+        const bool elsewhere = e.iconPath != resourceModulePath && e.iconPath != BesideTests(kLongNamedIcon);  // the type's own icon then
         wchar_t shortIcon[kPathChars] = L"";
         GetShortPathNameW(elsewhere ? resourceModulePath : e.iconPath.c_str(), shortIcon, kPathChars);
         EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, progId + L"\\DefaultIcon", nullptr),
@@ -305,7 +332,21 @@ void ClearRound()
     // ever owns its command.
     DeleteKeyTree(HKEY_CLASSES_ROOT, kAudioCommand.c_str());
     SetStringValue(HKEY_CLASSES_ROOT, L"AudioCD\\shell\\play", nullptr, nullptr);
-    DeleteKeyTree(HKEY_CLASSES_ROOT, L"Folder\\shell\\KvOtherVerb");
+    for (const wchar_t* verb : {L"Folder\\shell\\KvOtherVerb", L"Folder\\shell\\KorvaneOpen"}) DeleteKeyTree(HKEY_CLASSES_ROOT, verb);
+    for (REGSAM view : kBothViews) DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
+}
+
+// The report calls every type a whole run wrote registered, and no run
+// stopped.
+void ExpectReported(const Round& round)
+{
+    const AssociationReport report = ReadAssociationReport(L"");
+    EXPECT_TRUE(report.runFindings.empty());
+    for (const FileTypeEntry& e : round.wanted) {
+        const auto type = std::find_if(report.types.begin(), report.types.end(), [&](const TypeState& t) { return t.extension == e.extension; });
+        const bool written = !e.IsPseudoType() && e.extension != kExecutable.extension;
+        if (written) EXPECT_TRUE(type != report.types.end() && type->status == TypeStatus::Registered) << e.extension;
+    }
 }
 
 TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
@@ -333,10 +374,18 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
         ClearRound();
         Seed(round.before);
 
+        WriteDefaultProgramsRecord();  // as each run writes it first, outside the changes a stop is counted in
+        const std::wstring start = PlayersState();
         shell.Taken();
-        Register(round.wanted);
+        g_registryChanges = 0;
+        const std::vector<WriteOutcome> outcomes = Register(round.wanted);
+        const unsigned long changes = g_registryChanges;
         EXPECT_EQ(shell.Taken(), 1) << "Explorer is told once";
         ExpectRegistered(round);
+        for (size_t i = 0; i < outcomes.size(); ++i) {  // what could not be written is said, and nothing else
+            const FileTypeEntry& e = round.wanted[i];
+            EXPECT_EQ(outcomes[i].error, e.extension == kExecutable.extension ? ERROR_FILENAME_EXCED_RANGE : ERROR_SUCCESS) << e.extension;
+        }
         for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {  // the client's name in the command marks it ours
             FileTypeEntry probe(pseudo.extension, L"", L"", 0, pseudo.flags & ~FT_ASSOCIATED);
             const bool wanted = std::any_of(round.wanted.begin(), round.wanted.end(),
@@ -344,12 +393,33 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
             EXPECT_EQ(IsTypeAssociated(probe), wanted);
             EXPECT_EQ(probe.flags, pseudo.flags & (wanted ? ~0u : ~FT_ASSOCIATED));
         }
-        const std::wstring registered = ClassesState() + Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen");
+        ExpectReported(round);
+        const std::wstring registered = PlayersState();
         Register(round.wanted);
-        EXPECT_EQ(ClassesState() + Snapshot(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen"), registered) << "a second run changes nothing";
-        FileTypeList current;  // what "/Unregister" does: the player's types go, the handlers stay
-        DiscoverAssociatedTypes(current);
-        ApplyAssociations(current, {}, &associationContext);
+        EXPECT_EQ(PlayersState(), registered) << "a second run changes nothing";
+        Unregister();
+        const std::wstring unregistered = PlayersState();
+        // Stopped at any moment of either run and run again, it ends where
+        // the whole run ended.
+        const long at = static_cast<long>(random() % (changes + 1));
+        SCOPED_TRACE("stopped after " + std::to_string(at) + " of " + std::to_string(changes) + " changes");
+        ClearRound();
+        Seed(round.before);
+        WriteDefaultProgramsRecord();
+        Register(round.wanted, at);
+        // A stop that left more than an earlier run's names taken away names its changes.
+        auto unnamed = [](std::wstring state) {
+            const size_t at = state.find(L"  \"Unfinished\"");
+            return at == std::wstring::npos ? state : state.erase(at, state.find(L'\n', at) + 1 - at);
+        };
+        const std::wstring stopped = PlayersState();
+        if (unnamed(stopped) != unnamed(start) && stopped != registered)
+            EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished")) << "a run stopped half way names its changes";
+        Register(round.wanted);
+        EXPECT_EQ(PlayersState(), registered);
+        Unregister(at / 2);
+        Unregister();
+        EXPECT_EQ(PlayersState(), unregistered);
         Register({});  // the audio-CD and folder boxes unticked
         EXPECT_EQ(ClassesState(), after);
         const std::wstring record = Snapshot(HKEY_LOCAL_MACHINE, kCapability);

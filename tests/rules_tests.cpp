@@ -1,10 +1,16 @@
-// The rules that the end-to-end tests cannot reach case by case, as tables:
-// the host library's tokenizer and strings, the DLL search path, the
-// settings file, discovery with the icons it names, and the stored types.
+// The rules that the end-to-end tests cannot reach case by case, as tables
+// and properties: the host library's tokenizer, the DLL search path, the
+// command line, the settings file, discovery with the icons it names, and
+// the stored types.
 #include <gtest/gtest.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <functional>
+#include <random>
 
 #include <windows.h>
 
@@ -12,15 +18,18 @@
 #include "app/startup.h"
 #include "catalogue/discovery.h"
 #include "catalogue/icons.h"
+#include "command_line/command_line.h"
+#include "files/paths.h"
+#include "files/writing.h"
 #include "host/zeltrane.h"
+#include "registry/executable_types.h"
 #include "registry/file_type_class.h"
-#include "registry/primitives.h"
 #include "resource.h"
-#include "support.h"
+#include "settings/ini_text.h"
 #include "settings/preferences.h"
 #include "settings/settings_file.h"
-#include "settings/ini_text.h"
 #include "settings/type_store.h"
+#include "support.h"
 
 namespace {
 
@@ -73,6 +82,40 @@ TEST(RestrictDllSearch, NoLibraryLoadsFromTheCurrentFolderAfterwards)
     SetCurrentDirectoryW(BesideTests(L"").c_str());
 }
 
+// A command line as what the tool takes from it: "bad", or the switches
+// (R, U, S) and the two paths.
+std::wstring Taken(const std::wstring& arguments)
+{
+    const CommandLine line = ReadCommandLine((L"KorvaneAssoc.exe " + arguments).c_str());
+    if (line.Bad()) return L"bad";
+    return std::wstring(line.registerRun ? L"R" : L"") + (line.unregisterRun ? L"U" : L"") + (line.silent ? L"S" : L"") + L"|" +
+           line.settingsPath + L"|" + line.logPath;
+}
+
+// The elevated tool takes a settings file and a log only as local files of
+// their kind, and nothing it does not understand: it never guesses.
+TEST(CommandLine, TakesOnlyWhatItUnderstandsAndOnlyLocalFilesOfTheirKind)
+{
+    TempFolder folder;
+    SetCurrentDirectoryW(folder.path().c_str());
+    const std::wstring ini = folder.File(L"k.ini"), log = folder.File(L"run.log");
+    const struct { std::wstring arguments, taken; } cases[] = {
+        {L"/Register \"" + ini + L"\"", L"R|" + ini + L"|"},
+        {L"/register /TopMost k.ini", L"R|" + ini + L"|"},  // bare: in the current folder
+        {L"/REGISTER /silent /log run.log \"" + ini + L"\"", L"RS|" + ini + L"|" + log},
+        {L"/Unregister", L"U||"}, {L"", L"||"},
+        {L"/Register -Silent k.ini", L"bad"}, {L"/Register /Slient k.ini", L"bad"}, {L"/Register k.ini extra.ini", L"bad"},
+        {L"/Register /Silent /Log", L"bad"}, {L"/Register /Log run.log k.ini", L"bad"}, {L"/Register /Silent /Log run.txt k.ini", L"bad"},
+        {L"/Register /Silent /Log R:\\run.log k.ini", L"bad"},
+        {L"/Register \"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\korvane.cmd\"", L"bad"},
+        {L"/Register \\\\192.0.2.1\\share\\k.ini", L"bad"}, {L"/Register R:\\k.ini", L"bad"}, {L"/Register \\\\?\\C:\\k.ini", L"bad"},
+        {L"/Register \\\\.\\C:\\k.ini", L"bad"}, {L"/Register k.ini:hidden.ini", L"bad"}, {L"/Register nul.ini", L"bad"},
+        {L"/Register \"COM1 .ini\"", L"bad"}, {L"/Register C:\\" + std::wstring(1100, L'p') + L".ini", L"bad"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Taken(c.arguments), c.taken) << testing::PrintToString(c.arguments.substr(0, 80));
+    SetCurrentDirectoryW(BesideTests(L"").c_str());
+}
+
 // The truth rule, and the settings read with their defaults; the main
 // dialog's test sees them saved.
 TEST(SettingsFile, ReadWithTheTruthRuleDefaultsAndCut)
@@ -85,21 +128,20 @@ TEST(SettingsFile, ReadWithTheTruthRuleDefaultsAndCut)
     for (const auto& t : truths) EXPECT_EQ(ReadBoolSetting(t.text), t.value) << testing::PrintToString(std::wstring(t.text));
     ProcessStateGuard guard;
     TempFolder folder;
-    wcscpy_s(settingsPath, kPathChars, folder.File(L"settings.ini").c_str());
+    const std::wstring ini = folder.File(L"settings.ini");
     AssociationContext& c = associationContext;
     c.execMethod = c.addPlayChecked = c.addOnlyChecked = c.newPlayChecked = c.openParentChecked = 0;
-    ReadSettings();  // no file at all
+    ReadSettings(ReadSettingsFile(ini));  // no file at all
     EXPECT_EQ(c.execMethod, 2);
     EXPECT_EQ(c.addPlayChecked + c.addOnlyChecked + c.newPlayChecked + c.openParentChecked, 4);
-    for (auto [value, method] : {std::pair{L"0", 0}, {L"3", 3}, {L"4", 4}, {L"5", 2}, {L"9", 2}, {L"-1", 2}, {L"abc", 0}}) {
-        WriteTextFile(settingsPath, std::wstring(L"[Preference]\r\nExecMethod=") + value + L"\r\n");
-        ReadSettings();
+    for (auto [value, method] : {std::pair{L"0", 0}, {L"3", 3}, {L"4", 4}, {L"5", 2}, {L"9", 2}, {L"-1", 2}, {L"abc", 0}, {L"0x4", 4}, {L"\"3\"", 3}}) {
+        WriteTextFile(ini, std::wstring(L"[Preference]\r\nExecMethod=") + value + L"\r\n");
+        ReadSettings(ReadSettingsFile(ini));
         EXPECT_EQ(c.execMethod, method) << testing::PrintToString(std::wstring(value));
     }
-
-    WriteTextFile(settingsPath, L"[Association]\r\nAddPlayChecked=enable\r\nNewPlayChecked=1" + std::wstring(400, L'0') +
-                                    L"\r\nAddOnlyChecked=\r\nOpenParentChecked=On\r\n");
-    ReadSettings();
+    WriteTextFile(ini, L"[Association]\r\nAddPlayChecked=enable\r\nNewPlayChecked=1" + std::wstring(400, L'0') +
+                           L"\r\nAddOnlyChecked=\r\nOpenParentChecked=On\r\n");
+    ReadSettings(ReadSettingsFile(ini));
     EXPECT_EQ(c.addPlayChecked + 2 * c.newPlayChecked + 4 * c.addOnlyChecked + 8 * c.openParentChecked, 1 + 8)
         << "255 characters reach the rule; they do not spell 1";
 }
@@ -148,9 +190,11 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         {L"kvi8", L"C:\\gone\\icons.dll,3", L"C:\\gone\\icons.dll", 0}, {L"kvi9", L",-5", module, -101}, {L"kvj", L"", module, -101},  // no path: the type's own
         {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
         {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted
-        // Not on a local fixed drive, though Wine finds an icon there (or relative to a drive's folder): the type's own icon.
+        // Not an ordinary local file, though Wine finds an icon there: a share, a network drive, a drive's folder, a
+        // link to the share; the type's own icon. The resource module in an old install folder is the module.
         {L"kvid", kNetworkIcon + std::wstring(L",0"), module, -101}, {L"kvie", kNetworkDriveIcon + std::wstring(L",-2"), module, -101},
-        {L"kvif", L"C:gone.dll,3", module, -101},
+        {L"kvif", L"C:gone.dll,3", module, -101}, {L"kvig", kLinkedIcon + std::wstring(L",0"), module, -101},
+        {L"kvih", L"C:\\Program Files\\Old Place\\KorvaneRes.dll,-104", module, -104},
     };
     // A value name of 300 characters, beyond the name buffer, first: passed over, it hides nothing.
     Declare(L".0" + std::wstring(298, L'n'));
@@ -169,82 +213,198 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     std::vector<std::wstring> found = Extensions(list);
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
-                                                L"kvi4", L"kvi5", L"kvi6", L"kvi7", L"kvi8", L"kvi9", L"kvia",
-                                                L"kvib", L"kvic", L"kvid", L"kvie", L"kvif", L"kvj"}));
+                                                L"kvi4", L"kvi5", L"kvi6", L"kvi7", L"kvi8", L"kvi9", L"kvia", L"kvib",
+                                                L"kvic", L"kvid", L"kvie", L"kvif", L"kvig", L"kvih", L"kvj"}));
     EXPECT_EQ(list[0].description, L"D kva");
     for (const auto& e : list) EXPECT_EQ(e.flags, FT_ASSOCIATED);
     EXPECT_TRUE(LoadIconOf(BesideTests(kLongNamedIcon).c_str(), 0));
-    for (const wchar_t* elsewhere : {kNetworkIcon, kNetworkDriveIcon}) EXPECT_FALSE(LoadIconOf(elsewhere, 0)) << elsewhere;
+    for (const wchar_t* elsewhere : {kNetworkIcon, kNetworkDriveIcon, kLinkedIcon}) EXPECT_FALSE(LoadIconOf(elsewhere, 0)) << elsewhere;
     for (const auto& c : icons) {
         auto e = std::find_if(list.begin(), list.end(), [&](const FileTypeEntry& x) { return x.extension == c.extension; });
         ASSERT_NE(e, list.end()) << testing::PrintToString(c.iconText);
-        EXPECT_EQ(e->iconPath, c.path) << testing::PrintToString(c.iconText);
-        EXPECT_EQ(e->iconId, c.id) << testing::PrintToString(c.iconText);
+        EXPECT_EQ(e->iconPath + L"," + std::to_wstring(e->iconId), c.path + L"," + std::to_wstring(c.id)) << testing::PrintToString(c.iconText);
     }
 }
 
-TEST_F(Catalogue, StoreReadsWhatItWroteWholeInAnyScriptAndSkipsWhatCannotBeAType)
+TEST_F(Catalogue, StoreReadsListsAsPeopleWriteThemAndKeepsWhatFollowsTheModuleAndTheLanguage)
 {
     TempFolder folder;
     const std::wstring ini = folder.File(L"settings.ini");
-    const std::wstring sections = L"\r\n[wav]\r\nDescription=" + std::wstring(5000, L'd') +
-                                  L"\r\nIconPath=C:\\w.ico\r\nIconId=0\r\n[mp3]\r\nIconPath=" + kNetworkIcon +
-                                  L"\r\nIconId=-7\r\n[gone]\r\nDescription=Old\r\n";
-    const struct { std::wstring list; std::vector<std::wstring> names; } lists[] = {
-        {L".wav;;mp3;bare;" + std::wstring(3000, L'e') + L";a\\b;.;", {L"wav", L"mp3", L"bare"}},
-        {L"wav;;mp3", {L"wav", L"mp3"}},    // written by hand: mp3 has a section of its own
-        {L"wav;mp3;fl", {L"wav", L"mp3"}},  // cut short: no ";" after fl and no section
+    const std::wstring sections = L"\r\n[wav]\r\nDescription=" + std::wstring(5000, L'd') + L"\r\nIconPath=C:\\w.ico\r\nIconId=0\r\n"
+                                  L"[mp3]\r\nIconPath=" + kNetworkIcon + L"\r\nIconId=-7\r\n[ogg]\r\nDescription=Korvane Ogg Vorbis \u30b5\u30a6\u30f3\u30c9\r\n"
+                                  L"IconPath=C:\\Old Install\\KorvaneRes.dll\r\n";
+    const struct { std::wstring list; std::vector<std::wstring> names, skipped; } lists[] = {
+        {L".wav;;mp3; bare ;" + std::wstring(3000, L'e') + L";a\\b;.;exe;LNK;", {L"wav", L"mp3", L"bare"},
+         {std::wstring(3000, L'e'), L"a\\b", L"exe", L"LNK"}},  // a lone "." names nothing
+        {L"wav; mp3;\togg", {L"wav", L"mp3", L"ogg"}, {}},  // written by hand: blanks, no last ";"
     };
     for (const auto& l : lists) {
         WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=" + l.list + sections);
-        FileTypeList list;
-        LoadStoredTypes(ini.c_str(), list);
-        EXPECT_EQ(Extensions(list), l.names) << testing::PrintToString(l.list.substr(0, 30));
+        const StoredTypes stored = LoadStoredTypes(ReadSettingsFile(ini));
+        EXPECT_EQ(Extensions(stored.types), l.names) << testing::PrintToString(l.list.substr(0, 30));
+        std::vector<std::wstring> skipped;
+        for (const SkippedType& s : stored.skipped) skipped.push_back(s.name);
+        EXPECT_EQ(skipped, l.skipped);
+        EXPECT_FALSE(stored.choiceKept);
     }
-    FileTypeList list;
-    LoadStoredTypes(ini.c_str(), list);
+    FileTypeList list = LoadStoredTypes(ReadSettingsFile(ini)).types;
     EXPECT_EQ(list[0].description.size(), 1023u);
     EXPECT_EQ(list[0].iconPath, L"C:\\w.ico");
     EXPECT_EQ(list[1].iconPath + L"," + std::to_wstring(list[1].iconId), resourceModulePath + std::wstring(L",-107"))
         << "a stored icon on a share is no icon: the built-in type's own";
-    WriteTextFile(ini, L"[RegisterdExtensions]\r\nExtensions=bare;mp3;\r\n");  // no icon of their own: the type's
-    LoadStoredTypes(ini.c_str(), list);
-    EXPECT_EQ(list[2].iconPath + L"," + std::to_wstring(list[2].iconId) + L" " + std::to_wstring(list[3].iconId),
-              resourceModulePath + std::wstring(L",-101 -107"));
+    EXPECT_EQ(list[2].iconPath + L"|" + list[2].description, resourceModulePath + std::wstring(L"|Korvane Ogg Vorbis Sound"))
+        << "the module in an old install folder is the module; a built-in description in another language is this run's";
 
+    // A type Windows runs is never registered, whoever asks: the list above, the class writer, Windows itself.
+    FileTypeClass refused;
+    for (const wchar_t* bad : {L"semi;colon", L"", L"a\\b", L".", L"exe", L"Bat", L"url. ", L"kvdanger"}) {
+        g_assocIsDangerous = [](PCWSTR type) -> BOOL { return _wcsicmp(type, L".kvdanger") == 0; };
+        EXPECT_FALSE(MakeFileTypeClass(bad, L"", 0, L"", {}, refused, nullptr)) << bad;
+    }
+    g_assocIsDangerous = AssocIsDangerous;
+
+    const std::wstring module = PathFindFileNameW(resourceModulePath);
     FileTypeList saved{
-        {L"wav", L"Korvane WAVE サウンド 中文 Ελληνικά 😀", L"C:\\Program Files\\K\\KorvaneRes.dll", -109, FT_ASSOCIATED},
-        {L".abc", L"Dotted", L"C:\\a.ico", 0, 0u},
+        {L"wav", L"Korvane WAVE Sound", L"C:\\Old Install\\KorvaneRes.dll", -109, FT_ASSOCIATED},
+        {L".abc", L" Hi-Res ", L"C:\\a.ico", 0, 0u}, {L"xq", L"\"Live\"", resourceModulePath, -104, FT_ASSOCIATED},
         {L"AudioCD", L"", L"", 0, FT_AUDIOCD | FT_ASSOCIATED}, {L"Folder", L"", L"", 0, FT_FOLDER | FT_ASSOCIATED},
         {L"semi;colon", L"", L"", 0, 0u}, {L"", L"", L"", 0, 0u},
     };
     for (int i = 0; i < 300; ++i) saved.emplace_back(L"t" + std::to_wstring(i), L"", L"", 0, 0u);
-    for (wchar_t c : {L'x', L'y', L'z'}) saved.emplace_back(std::wstring(kMaxExtensionChars, c), L"", L"", 0, 0u);
+    saved.emplace_back(std::wstring(kMaxExtensionChars, L'z'), L"", L"", 0, 0u);
     SaveStoredTypes(ini.c_str(), saved);
-    FileTypeClass refused;  // nor does the class writer make a class of one, whatever list reaches it
-    for (const wchar_t* bad : {L"semi;colon", L"", L"a\\b", L"."}) EXPECT_FALSE(MakeFileTypeClass(bad, L"", 0, L"", {}, refused, nullptr)) << bad;
     EXPECT_EQ(IniString(ini, L"AudioCD", L"Description"), kMissing);
-    FileTypeList back;
-    LoadStoredTypes(ini.c_str(), back);
-    ASSERT_EQ(back.size(), 2u + 303u) << "the list is read back whole, far beyond 2,048 characters";
-    EXPECT_EQ(Extensions(back)[1], L"abc");
-    EXPECT_EQ(Extensions(back).back(), std::wstring(kMaxExtensionChars, L'z'));
-    EXPECT_EQ(back[0].description, saved[0].description);
-    EXPECT_EQ(back[1].iconPath, L"C:\\a.ico");
-    EXPECT_EQ(back[0].iconId, -109);
-    EXPECT_EQ(back[0].flags, 0u);
-    SaveStoredTypes(ini.c_str(), {saved[2], saved[3]});  // nothing that is a file type
-    EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions"), L"");
+    EXPECT_EQ(IniString(ini, L"wav", L"Description") + L"|" + IniString(ini, L"wav", L"IconPath") + L"|" + IniString(ini, L"xq", L"IconPath"),
+              L"|" + module + L"|" + module) << "the default description in no language; the module by its name";
+    EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Ticked"), L"wav;xq;");
+    const StoredTypes back = LoadStoredTypes(ReadSettingsFile(ini));
+    ASSERT_EQ(back.types.size(), 3u + 301u) << "the list is read back whole, far beyond 2,048 characters";
+    EXPECT_EQ(Extensions(back.types)[1], L"abc");
+    EXPECT_EQ(back.types[1].description + L"|" + back.types[2].description, L" Hi-Res |\"Live\"") << "read back as typed";
+    EXPECT_EQ(back.types.back().extension, std::wstring(kMaxExtensionChars, L'z'));
+    EXPECT_EQ(back.types[0].iconPath + L"," + std::to_wstring(back.types[0].iconId), resourceModulePath + std::wstring(L",-109"));
+    EXPECT_EQ(back.ticked, (std::vector<std::wstring>{L"wav", L"xq"}));
+    EXPECT_TRUE(back.choiceKept && back.types[0].flags == 0u);
+    SaveStoredTypes(ini.c_str(), {saved[3], saved[4]});  // nothing that is a file type
+    EXPECT_EQ(IniString(ini, L"RegisterdExtensions", L"Extensions") + IniString(ini, L"RegisterdExtensions", L"Ticked"), L"");
     EXPECT_EQ(IniString(ini, L"t0", L"IconId"), L"0") << "old sections stay";
     std::ofstream(std::filesystem::path(ini), std::ios::binary) << std::string(64 << 20, ';');  // too large for settings
     SaveStoredTypes(ini.c_str(), saved);
     EXPECT_EQ(std::filesystem::file_size(ini), 64u << 20) << "left as it is";
+    EXPECT_EQ(ReadSettingsFile(ini).state, SettingsState::Unreadable);
 }
 
-// The settings file in every form the profile functions read and every
-// state a Windows file can be in: a save keeps every other line, or leaves
-// the file as it was where it must not be written, and nothing beside it.
-enum class FileState { Plain, AnsiText, ReadOnly, HeldOpen, LeftoverNew, Linked, Aliased, BareName, Refused, Gone, Renamed };
+// Settings files as people and programs leave them: every form, every line
+// end, blanks, quotes, duplicate sections and keys, lines that are no key.
+std::wstring RandomSettingsText(std::mt19937& random, bool ansi)
+{
+    const wchar_t* const names[] = {L"Player", L"pLAYER", L" Player ", L"wav", L"RegisterdExtensions", L"caf\u00e9"};
+    const wchar_t* const keys[] = {L"Skin", L"skin ", L"Description", L"Extensions", L"IconId", L"Caf\u00c9"};
+    const wchar_t* const values[] = {L"Dark", L" padded ", L"\"quoted\"", L"'single'", L"", L"a=b", L"caf\u00e9",
+                                     L"\u30b5\u30a6\u30f3\u30c9 \U0001F600", L"\"open", L"\t1"};
+    const wchar_t* const junk[] = {L"; comment", L"no equals here", L"[unclosed", L"=lonely", L"", L"\f\v", L"\u00a0[NotASection]"};
+    const wchar_t* const ends[] = {L"\r\n", L"\n", L"\r", L"\r\n\r\n"};
+    std::wstring text;
+    for (int line = static_cast<int>(random() % 24); line > 0; --line) {
+        switch (random() % 4) {
+        case 0: text += L"[" + std::wstring(names[random() % 6]) + L"]"; break;
+        case 1: text += junk[random() % 7]; break;
+        default: text += keys[random() % 6] + std::wstring(random() % 2 ? L"=" : L" = ") + values[random() % (ansi ? 7 : 10)]; break;
+        }
+        text += ends[random() % 4];
+    }
+    return text;
+}
+
+std::vector<BYTE> InForm(const std::wstring& text, TextForm form)
+{
+    std::vector<BYTE> bytes;
+    if (form == TextForm::Ansi || form == TextForm::Utf8 || form == TextForm::Utf8Bare) {
+        const UINT codePage = form == TextForm::Ansi ? CP_ACP : CP_UTF8;
+        std::string narrow(static_cast<size_t>(WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)) - 1, '\0');
+        WideCharToMultiByte(codePage, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()) + 1, nullptr, nullptr);
+        if (form == TextForm::Utf8) bytes = {0xEF, 0xBB, 0xBF};
+        bytes.insert(bytes.end(), narrow.begin(), narrow.end());
+        return bytes;
+    }
+    const bool big = form == TextForm::Utf16Be;
+    for (wchar_t c : L"\xFEFF" + text) bytes.insert(bytes.end(), {BYTE(big ? c >> 8 : c & 0xFF), BYTE(big ? c & 0xFF : c >> 8)});
+    return bytes;
+}
+
+std::wstring Trimmed(const std::wstring& name) { return name.substr(name.find_first_not_of(L' ')); }
+
+void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes)
+{
+    std::ofstream(std::filesystem::path(path), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Every section and key a file of RandomSettingsText may hold, and its
+// value as read gives it, each as "section/key=value".
+const std::vector<std::pair<const wchar_t*, const wchar_t*>> kProbes = [] {
+    std::vector<std::pair<const wchar_t*, const wchar_t*>> probes;
+    for (const wchar_t* section : {L"Player", L"wav", L"RegisterdExtensions", L"CAF\u00c9", L"NotASection", L"New"})
+        for (const wchar_t* key : {L"Skin", L"Description", L"Extensions", L"IconId", L"caf\u00e9", L"no equals here", L"Added"})
+            probes.emplace_back(section, key);
+    return probes;
+}();
+std::vector<std::wstring> ReadEveryKey(const std::function<std::wstring(const wchar_t*, const wchar_t*)>& read)
+{
+    std::vector<std::wstring> values;
+    for (auto [section, key] : kProbes) values.push_back(std::wstring(section) + L"/" + key + L"=" + read(section, key));
+    return values;
+}
+
+bool SameName(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
+
+// Any file, saved with any values: Windows' profile functions then read
+// every key as its author meant it, but the keys set, which read as set;
+// the file is in a form Windows reads; and the tool's own reader reads
+// every key as the profile functions do.
+TEST(SettingsFile, AnySaveKeepsEveryKeyItDoesNotSetAndIsReadAsWindowsReadsIt)
+{
+    TempFolder folder;
+    const std::wstring ini = folder.File(L"k.ini"), meant = folder.File(L"meant.ini");
+    const TextForm forms[] = {TextForm::Ansi, TextForm::Utf16Le, TextForm::Utf16Be, TextForm::Utf8, TextForm::Utf8Bare};
+    const wchar_t* const setSections[] = {L"player", L"New", L" wav"};
+    const wchar_t* const setValues[] = {L"Light", L" Hi-Res ", L"\"Live\"", L"line\r\nbreak", L"\u30b5\u30a6\u30f3\u30c9", L"'x'"};
+    auto profile = [](const std::wstring& path) { return [path](const wchar_t* s, const wchar_t* k) { return IniString(path, s, k); }; };
+    auto reader = [](const SettingsText& settings) {
+        return [&settings](const wchar_t* s, const wchar_t* k) { return settings.String(s, k, kMissing, 4096); };
+    };
+    for (unsigned seed = 1; seed <= 100; ++seed) {
+        std::mt19937 random(seed);
+        const TextForm form = forms[random() % 5];
+        const std::wstring text = RandomSettingsText(random, form == TextForm::Ansi);
+        SCOPED_TRACE(testing::Message() << "seed " << seed << ", form " << static_cast<int>(form) << ": " << testing::PrintToString(text));
+        WriteBytes(ini, InForm(text, form));
+        WriteBytes(meant, InForm(text, TextForm::Utf16Le));  // what the author meant, in a form Windows reads as Wine does
+        std::vector<std::wstring> expected = ReadEveryKey(profile(meant));
+        const SettingsText before = ReadSettingsFile(ini);
+        EXPECT_EQ(ReadEveryKey(reader(before)), expected);
+        std::vector<SettingValue> values;
+        for (int n = static_cast<int>(random() % 3); n >= 0; --n) {
+            values.push_back({setSections[random() % 3], random() % 2 ? L"Skin" : L"Added", setValues[random() % 6]});
+            std::wstring shown = values.back().value;
+            std::replace_if(shown.begin(), shown.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; }, L' ');
+            for (size_t i = 0; i < kProbes.size(); ++i)
+                if (SameName(kProbes[i].first, Trimmed(values.back().section).c_str()) && SameName(kProbes[i].second, values.back().key.c_str()))
+                    expected[i] = std::wstring(kProbes[i].first) + L"/" + kProbes[i].second + L"=" + shown;
+        }
+        ASSERT_TRUE(WriteSettingValues(ini, values));
+        EXPECT_EQ(ReadEveryKey(profile(ini)), expected);
+        const std::vector<BYTE> bytes = FileBytes(ini);
+        EXPECT_TRUE(bytes.size() < 2 || (bytes[0] != 0xEF && bytes[0] != 0xFE) || (bytes[0] == 0xFF && bytes[1] == 0xFE))
+            << "ANSI or UTF-16LE with its mark";
+        const SettingsText after = ReadSettingsFile(ini);
+        EXPECT_EQ(ReadEveryKey(reader(after)), expected);
+    }
+}
+
+// Every state a Windows file can be in: a save writes the file whole, or
+// leaves it as it was where it must not be written, and nothing beside it;
+// the copy that takes its place takes its owner and DACL as they are.
+enum class FileState { Plain, ReadOnly, HeldOpen, LeftoverNew, Linked, Aliased, BareName, Refused, Gone, Renamed };
 
 // The same file through Wine's drive Z:, the Linux root: a path that
 // reaches it through a link (as a junction or a subst drive would).
@@ -259,22 +419,6 @@ std::wstring ThroughZ(const std::wstring& path)
     return z;
 }
 
-std::vector<BYTE> Encoded(const std::wstring& text, TextForm form)
-{
-    std::vector<BYTE> bytes;
-    if (form == TextForm::Ansi || form == TextForm::Utf8) {
-        const UINT codePage = form == TextForm::Ansi ? CP_ACP : CP_UTF8;
-        std::string narrow(WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr) - 1, '\0');
-        WideCharToMultiByte(codePage, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()) + 1, nullptr, nullptr);
-        if (form == TextForm::Utf8) bytes = {0xEF, 0xBB, 0xBF};
-        bytes.insert(bytes.end(), narrow.begin(), narrow.end());
-        return bytes;
-    }
-    const bool big = form == TextForm::Utf16Be;
-    for (wchar_t c : L"\xFEFF" + text) bytes.insert(bytes.end(), {BYTE(big ? c >> 8 : c & 0xFF), BYTE(big ? c & 0xFF : c >> 8)});
-    return bytes;
-}
-
 std::vector<std::wstring> FilesIn(const std::wstring& folder)
 {
     std::vector<std::wstring> names;
@@ -283,104 +427,102 @@ std::vector<std::wstring> FilesIn(const std::wstring& folder)
     return names;
 }
 
-TEST(SettingsFile, EveryFormAndStateKeepsTheWholeFile)
+// The owner and DACL of a security descriptor, as text.
+std::wstring OwnerAndDacl(PSECURITY_DESCRIPTOR security)
+{
+    LPWSTR text = nullptr;
+    ConvertSecurityDescriptorToStringSecurityDescriptorW(security, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr);
+    std::wstring sddl = text ? text : L"";
+    LocalFree(text);
+    return sddl;
+}
+
+TEST(SettingsFile, EveryStateKeepsTheWholeFileAndTheCopyTakesTheOwnerAndDacl)
 {
     ProcessStateGuard guard;
     StartUpLikeTheTool();
-    // A CR alone ends a line too; a no-break space is no blank to the
-    // profile functions, so "[Later]" is a key of [Other] to them, while
-    // the ASCII blanks before "[wav]" are.
-    const std::wstring text = L"; the player's own\r\n[Player]\r\nVolume = 80\rSkin=Dark\r\n\r\n[Other]\r\nKeep=caf\u00e9\u0081\r\n"
-                              L"\u00a0[Later]\r\n\f\v\t[wav]\r\nIconId=-109\r\n";
-    const std::wstring japanese = L"Korvane WAVE \u30b5\u30a6\u30f3\u30c9 \U0001F600";
-    auto saved = [&](const std::wstring& description) {
-        return text + L"Description=" + description + L"\r\nIconPath=" + resourceModulePath +
-               L"\r\n[RegisterdExtensions]\r\nExtensions=wav;\r\n";
-    };
+    const std::wstring text = L"; the player's own\r\n[Player]\r\nVolume = 80\r\nKeep=caf\u00e9\u0081\r\n";
     // A move into place that fails the ways ReplaceFileW's callers meet:
     // refused with the file still there, or after it took the file away
     // (1176) or renamed it (1177); a second move then goes through.
     static FileState fault;
     static int moves;
-    g_moveIntoPlace = [](HANDLE copy, const std::wstring& path, bool replace) {
+    static std::wstring handedOver;  // what the copy was given, and what it must be given
+    g_fileCalls.moveIntoPlace = [](HANDLE copy, HANDLE folder, const std::wstring& name, bool replace) {
         if (fault == FileState::Refused || (fault != FileState::Plain && moves++ == 0)) {
+            const std::wstring path = FinalPath(folder) + L"\\" + name;
             if (fault == FileState::Gone) DeleteFileW(path.c_str());
             if (fault == FileState::Renamed) MoveFileW(path.c_str(), (path + L".old").c_str());
             SetLastError(fault == FileState::Gone ? ERROR_UNABLE_TO_MOVE_REPLACEMENT : ERROR_UNABLE_TO_MOVE_REPLACEMENT_2);
             return false;
         }
-        return MoveIntoPlace(copy, path, replace);
+        return MoveIntoPlace(copy, folder, name, replace);
     };
-    struct RealMove { ~RealMove() { g_moveIntoPlace = MoveIntoPlace; } } realMoveAfterwards;
-    const struct { FileState state; std::vector<TextForm> forms; std::vector<std::wstring> beside; } cases[] = {
-        {FileState::Plain, {TextForm::Ansi, TextForm::Utf16Le, TextForm::Utf16Be, TextForm::Utf8}, {}},
-        {FileState::AnsiText, {TextForm::Ansi}, {}},  // text of the code page only: the form stays
-        {FileState::ReadOnly, {TextForm::Ansi, TextForm::Utf16Be}, {}},
-        {FileState::HeldOpen, {TextForm::Ansi, TextForm::Utf16Be, TextForm::Utf8}, {}},
-        {FileState::LeftoverNew, {TextForm::Ansi}, {L"Korvane.ini.new"}},  // read-only, a hard link to a file elsewhere
-        {FileState::Linked, {TextForm::Utf16Le}, {}},                      // the file itself one
-        {FileState::Aliased, {TextForm::Ansi}, {}},                      // reached through a link, there or missing
-        {FileState::BareName, {TextForm::Ansi}, {}},
-        {FileState::Refused, {TextForm::Utf16Le}, {}},
-        {FileState::Gone, {TextForm::Ansi}, {}},
-        {FileState::Renamed, {TextForm::Ansi}, {L"Korvane.ini.old"}},
+    g_fileCalls.setSecurity = [](HANDLE copy, SECURITY_INFORMATION which, PSECURITY_DESCRIPTOR security) -> BOOL {
+        handedOver = (which == (OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION) ? L"owner and DACL " : L"") + OwnerAndDacl(security);
+        return SetKernelObjectSecurity(copy, which, security);
+    };
+    struct RealCalls { ~RealCalls() { g_fileCalls = kSystemFileCalls; } } realCallsAfterwards;
+    const struct { FileState state; std::vector<std::wstring> beside; } cases[] = {
+        {FileState::Plain, {}}, {FileState::ReadOnly, {}}, {FileState::HeldOpen, {}},
+        {FileState::LeftoverNew, {L"Korvane.ini.new"}},  // read-only, a hard link to a file elsewhere
+        {FileState::Linked, {}},                         // the file itself one
+        {FileState::Aliased, {}},                        // reached through a link, there or missing
+        {FileState::BareName, {}}, {FileState::Refused, {}}, {FileState::Gone, {}}, {FileState::Renamed, {L"Korvane.ini.old"}},
     };
     for (const auto& c : cases) {
-        for (TextForm form : c.forms) {
-            SCOPED_TRACE(testing::Message() << "state " << static_cast<int>(c.state) << ", form " << static_cast<int>(form));
-            TempFolder folder, elsewhere;
-            const std::wstring ini = folder.File(L"Korvane.ini"), sentinel = elsewhere.File(L"sentinel.txt");
-            const std::vector<BYTE> before = Encoded(text, form);
-            std::ofstream(std::filesystem::path(c.state == FileState::Linked ? sentinel : ini), std::ios::binary)
-                .write(reinterpret_cast<const char*>(before.data()), static_cast<std::streamsize>(before.size()));
-            if (c.state != FileState::Linked) std::ofstream(std::filesystem::path(sentinel)) << "[Sentinel]";
-            const std::vector<BYTE> sentinelBytes = FileBytes(sentinel);
-            if (c.state == FileState::Linked) ASSERT_TRUE(CreateHardLinkW(ini.c_str(), sentinel.c_str(), nullptr));
-            if (c.state == FileState::LeftoverNew) {
-                ASSERT_TRUE(CreateHardLinkW((ini + L".new").c_str(), sentinel.c_str(), nullptr));
-                SetFileAttributesW((ini + L".new").c_str(), FILE_ATTRIBUTE_READONLY);
-            }
-            SetFileAttributesW(ini.c_str(), c.state == FileState::ReadOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN);
-            HANDLE holder = c.state == FileState::HeldOpen ? CreateFileW(ini.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)
-                                                           : INVALID_HANDLE_VALUE;
-            if (c.state == FileState::BareName) {  // the tool's own start-up makes the name full
-                SetCurrentDirectoryW(folder.path().c_str());
-                ParseCommandLine(L"KorvaneAssoc.exe /Register Korvane.ini");
-                SetCurrentDirectoryW(BesideTests(L"").c_str());
-            } else {
-                wcscpy_s(settingsPath, kPathChars, c.state == FileState::Aliased ? ThroughZ(ini).c_str() : ini.c_str());
-            }
-            fault = c.state >= FileState::Refused ? c.state : FileState::Plain;
-            moves = 0;
-            const std::wstring description = c.state == FileState::AnsiText ? L"Wave" : japanese;
-            SaveStoredTypes(settingsPath, {{L"wav", description, resourceModulePath, -109, FT_ASSOCIATED}});
-            fault = FileState::Plain;
-            if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        SCOPED_TRACE(testing::Message() << "state " << static_cast<int>(c.state));
+        TempFolder folder, elsewhere;
+        const std::wstring ini = folder.File(L"Korvane.ini"), sentinel = elsewhere.File(L"sentinel.txt");
+        const std::vector<BYTE> before = InForm(text, TextForm::Ansi);
+        WriteBytes(c.state == FileState::Linked ? sentinel : ini, before);
+        if (c.state != FileState::Linked) std::ofstream(std::filesystem::path(sentinel)) << "[Sentinel]";
+        const std::vector<BYTE> sentinelBytes = FileBytes(sentinel);
+        if (c.state == FileState::Linked) ASSERT_TRUE(CreateHardLinkW(ini.c_str(), sentinel.c_str(), nullptr));
+        if (c.state == FileState::LeftoverNew) {
+            ASSERT_TRUE(CreateHardLinkW((ini + L".new").c_str(), sentinel.c_str(), nullptr));
+            SetFileAttributesW((ini + L".new").c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        SetFileAttributesW(ini.c_str(), c.state == FileState::ReadOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN);
+        PSECURITY_DESCRIPTOR original = nullptr;
+        GetNamedSecurityInfoW(ini.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              nullptr, nullptr, &original);
+        const std::wstring owned = L"owner and DACL " + OwnerAndDacl(original);
+        LocalFree(original);
+        HANDLE holder = c.state == FileState::HeldOpen ? CreateFileW(ini.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)
+                                                       : INVALID_HANDLE_VALUE;
+        SetCurrentDirectoryW(folder.path().c_str());  // the tool's own start-up makes a bare name full
+        const std::wstring path = c.state == FileState::BareName ? ReadCommandLine(L"KorvaneAssoc.exe /Register Korvane.ini").settingsPath
+                                  : c.state == FileState::Aliased ? ThroughZ(ini) : ini;
+        SetCurrentDirectoryW(BesideTests(L"").c_str());
+        fault = c.state >= FileState::Refused ? c.state : FileState::Plain;
+        moves = 0;
+        handedOver.clear();
+        WriteSettingValues(path, {{L"wav", L"Description", L"Wave"}});
+        fault = FileState::Plain;
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
 
-            std::vector<std::wstring> expected = c.beside;
-            expected.push_back(L"Korvane.ini");
-            std::sort(expected.begin(), expected.end());
-            EXPECT_EQ(FilesIn(folder.path()), expected) << "nothing is left beside the file";
-            EXPECT_EQ(FileBytes(sentinel), sentinelBytes) << "a file elsewhere is never written";
-            const DWORD attributes = GetFileAttributesW(ini.c_str());
-            for (const std::wstring& name : FilesIn(folder.path()))
-                SetFileAttributesW(folder.File(name.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (c.state == FileState::ReadOnly || c.state == FileState::Linked || c.state == FileState::Aliased) {
-                EXPECT_EQ(FileBytes(ini), before) << "left as it was";
-                if (c.state != FileState::Aliased) continue;
-                DeleteFileW(ini.c_str());  // and where it is missing, not made through the link either
-                SaveStoredTypes(settingsPath, {{L"wav", japanese, resourceModulePath, -109, FT_ASSOCIATED}});
-                EXPECT_TRUE(FilesIn(folder.path()).empty());
-                continue;
-            }
-            // Every other line byte for byte, in the file's own form; ANSI
-            // turned into UTF-16 only for text it lacks.
-            const bool converted = form == TextForm::Ansi && description == japanese;
-            EXPECT_EQ(FileBytes(ini), Encoded(saved(description), converted ? TextForm::Utf16Le : form));
-            EXPECT_EQ(IniString(ini, L"wav", L"Description"), description);
-            EXPECT_EQ(IniString(ini, L"Player", L"Skin"), L"Dark");
-            if (c.state == FileState::Plain) EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << "attributes kept";
+        std::vector<std::wstring> expected = c.beside;
+        expected.push_back(L"Korvane.ini");
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(FilesIn(folder.path()), expected) << "nothing is left beside the file";
+        EXPECT_EQ(FileBytes(sentinel), sentinelBytes) << "a file elsewhere is never written";
+        const DWORD attributes = GetFileAttributesW(ini.c_str());
+        for (const std::wstring& name : FilesIn(folder.path())) SetFileAttributesW(folder.File(name.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (c.state == FileState::ReadOnly || c.state == FileState::Linked || c.state == FileState::Aliased) {
+            EXPECT_EQ(FileBytes(ini), before) << "left as it was";
+            if (c.state != FileState::Aliased) continue;
+            DeleteFileW(ini.c_str());  // and where it is missing, not made through the link either
+            WriteSettingValues(path, {{L"wav", L"Description", L"Wave"}});
+            EXPECT_TRUE(FilesIn(folder.path()).empty());
+            continue;
+        }
+        // Every other line byte for byte.
+        EXPECT_EQ(FileBytes(ini), InForm(text + L"[wav]\r\nDescription=Wave\r\n", TextForm::Ansi));
+        if (c.state == FileState::Plain) {
+            EXPECT_TRUE(attributes & FILE_ATTRIBUTE_HIDDEN) << "attributes kept";
+            EXPECT_EQ(handedOver, owned);
         }
     }
 }

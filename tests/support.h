@@ -18,6 +18,7 @@
 
 #include "app/context.h"
 #include "app/startup.h"
+#include "app/texts.h"
 #include "catalogue/file_types.h"
 
 constexpr wchar_t kMissing[] = L"<missing>";
@@ -28,6 +29,7 @@ constexpr wchar_t kLongNamedIcon[] = L"testdata\\Long Named Sound Icon.ico";  //
 // The same file on a share and on a network drive (scripts/common.sh).
 constexpr wchar_t kNetworkIcon[] = L"\\\\192.0.2.1\\share\\Long Named Sound Icon.ico";
 constexpr wchar_t kNetworkDriveIcon[] = L"R:\\Long Named Sound Icon.ico";
+constexpr wchar_t kLinkedIcon[] = L"C:\\korvane-linked-icon.ico";  // a symbolic link to the one on the share
 inline std::wstring ProgId(const std::wstring& extension) { return L"Korvane " + extension + L" File"; }
 
 inline std::wstring Unique(const wchar_t* prefix)
@@ -273,6 +275,7 @@ inline void StartUpLikeTheTool()
 {
     registryViewFlag = DetectRegistryView();
     InitializePaths(GetModuleHandleW(nullptr));
+    LoadBuiltinDescriptions();
 }
 
 inline std::wstring BesideTests(const wchar_t* name)  // test data, the fixture module

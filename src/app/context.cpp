@@ -42,15 +42,6 @@ AssociationContext InitialAssociationContext()
 
 AssociationContext associationContext = InitialAssociationContext();
 
-bool IsLocalFixedPath(const std::wstring& path)
-{
-    if (path.size() < 3 || path[1] != L':' || (path[2] != L'\\' && path[2] != L'/')) return false;
-    const wchar_t drive = path[0];
-    if (!((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z'))) return false;
-    const wchar_t root[] = {drive, L':', L'\\', L'\0'};
-    return GetDriveTypeW(root) == DRIVE_FIXED;
-}
-
 const wchar_t* GetClientExePath()
 {
     return clientExePathBuffer;

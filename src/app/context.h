@@ -22,14 +22,6 @@ inline bool FitsPathBuffer(const wchar_t* path)
     return false;
 }
 
-// True for an absolute path on a local fixed drive ("C:\..."): not a UNC
-// path, not a "\\?\" or "\\.\" form, not relative, not on a mapped
-// network or a removable drive. The elevated tool makes no file call on an
-// icon path that is anything else: opening "\\server\x.ico" would hand the
-// administrator's credentials to that server, and once written to a class
-// every user's Explorer would fetch and parse the file.
-bool IsLocalFixedPath(const std::wstring& path);
-
 // Everything the applier needs besides the lists; one instance, passed by
 // address. Fields stay in this order.
 struct AssociationContext {

@@ -9,8 +9,9 @@
 #include "associate/applier.h"
 #include "associate/registration.h"
 #include "catalogue/discovery.h"
+#include "command_line/command_line.h"
+#include "deploy/silent_registration.h"
 #include "host/zeltrane.h"
-#include "settings/preferences.h"
 #include "settings/settings_file.h"
 
 bool RestrictDllSearch()
@@ -20,39 +21,6 @@ bool RestrictDllSearch()
     if (restrict && restrict(LOAD_LIBRARY_SEARCH_SYSTEM32)) return true;
     SetDllDirectoryW(L"");
     return false;
-}
-
-CommandLineSwitches ParseCommandLine(const wchar_t* commandLine)
-{
-    CommandLineSwitches switches;
-    wchar_t token[kPathChars];
-    const wchar_t* position = HostNextToken(commandLine, token, kPathChars); // the program's own name
-    if (position) position = HostNextToken(position, token, kPathChars);
-    while (position) {
-        if (_wcsicmp(token, L"/Register") == 0) {
-            switches.registerRun = true;
-        } else if (_wcsicmp(token, L"/Unregister") == 0) {
-            switches.unregisterRun = true;
-        } else if (_wcsicmp(token, L"/TopMost") == 0) {
-            // Accepted for the player's sake; the dialogs are modal anyway.
-        } else if (_wcsicmp(token, L"/Silent") == 0) {
-            switches.silent = true;
-        } else {
-            // A path of the player's never starts with "/"; the player's own
-            // command lines keep taking any other word for the path, as they
-            // always have.
-            if (token[0] == L'/') switches.unknownSwitch = true;
-            // Made full once, before any use: the profile functions would
-            // take a bare name for one in the Windows folder, every other
-            // file call for one in the current folder. A token that filled
-            // its buffer was cut, and names another file.
-            const std::wstring full = FullSettingsPath(token);
-            switches.pathTooLong = wcslen(token) >= static_cast<size_t>(kPathChars - 1) || (token[0] && full.empty());
-            wcscpy_s(settingsPath, kPathChars, full.c_str());
-        }
-        position = HostNextToken(position, token, kPathChars);
-    }
-    return switches;
 }
 
 DWORD DetectRegistryView()
@@ -74,13 +42,13 @@ void InitializePaths(HINSTANCE instance)
     PathAppendW(clientExePathBuffer, L"Tovrix.exe");
 }
 
-int Dispatch(const CommandLineSwitches& switches)
+int Dispatch(const CommandLine& line)
 {
-    if (switches.pathTooLong || (switches.silent && switches.unknownSwitch)) return -1;
-    if (switches.unregisterRun) return RunUnregistration();
-    if (!switches.registerRun) return -1;
-    if (!switches.silent) return RunRegistration();
-    return settingsPath[0] ? RunSilentRegistration() : -1;  // a deployment names the settings file it deploys
+    if (line.silent) return RunSilentRegistration(line);
+    if (line.Bad()) return -1;
+    if (line.unregisterRun) return RunUnregistration();
+    if (!line.registerRun || line.settingsPath.empty()) return -1;
+    return RunRegistration(ReadSettingsFile(line.settingsPath));
 }
 
 int RunUnregistration()
@@ -97,10 +65,10 @@ int RunUnregistration()
 
 int RunAssociationTool(HINSTANCE instance)
 {
-    const CommandLineSwitches switches = ParseCommandLine(GetCommandLineW());
+    const CommandLine line = ReadCommandLine(GetCommandLineW());
+    wcscpy_s(settingsPath, kPathChars, line.settingsPath.c_str());
     registryViewFlag = DetectRegistryView();
     InitializePaths(instance);
-    ReadSettings();
     LoadBuiltinDescriptions();
-    return Dispatch(switches);
+    return Dispatch(line);
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // A string of the resource module, cut to capacity - 1 characters.
 std::wstring LoadModuleString(UINT id, int capacity);
@@ -15,6 +16,9 @@ std::wstring LoadModuleString(UINT id, int capacity);
 // NULs, and ended by two NULs. Empty when the module has no such string.
 std::wstring LoadModuleStringList(UINT id);
 
+// The text of string id in every language the resource module holds it in.
+std::vector<std::wstring> ModuleStringInEveryLanguage(UINT id);
+
 // Replaces each built-in description by its localized string when that is
 // not empty.
 void LoadBuiltinDescriptions();
@@ -22,5 +26,12 @@ void LoadBuiltinDescriptions();
 // Loads the five verb display names into associationContext, whatever the
 // resource module holds for them.
 void LoadVerbDisplayNames();
+
+// Text from the registry, a settings file or a user as one line of a report
+// or a log can show it: a line break, another control character or a mark
+// that turns the direction of text, written as it is, would break a table
+// or forge a line, so each is shown by a visible mark instead ("<CR>",
+// "<LF>", "<TAB>", "<U+202E>").
+std::wstring Visible(const std::wstring& text);
 
 #endif

@@ -4,6 +4,10 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
+#include <cwchar>
+#include <unordered_map>
 
 #include "app/context.h"
 #include "associate/verbs.h"
@@ -37,20 +41,21 @@ std::wstring ClientCommand(const AssociationContext& c, const wchar_t* placehold
 }
 
 // The keys a run writes for every type, opened once for the whole run:
-// the player's key, where the registration a run is changing is named
-// (kUnfinishedValue: ".<ext>", "AudioCD" or "Folder") while the change is
-// under way, and the capability record in each view. A run knows a
+// the player's key, where the registrations the run changes are named
+// (kUnfinishedValue: ".<ext>", "AudioCD" or "Folder") while the changes
+// are under way, and the capability record in each view. A run knows a
 // registration of the player's by two marks (a type by its capability
 // value and its class, the folder verb by its command and its key), and no
 // change sets or takes away both at once: a run stopped in between leaves
-// the name, by which the next run that applies anything takes away what is
-// left of a registration it no longer finds.
+// the names, by which the next run that applies anything takes away what
+// is left of a registration it no longer finds.
 // Each is opened the first time it is needed, so that a run that changes
 // nothing makes no key. The run also keeps the short forms of the icon
 // paths it has made classes with.
 class RunState {
 public:
     ShortPathCache shortPaths;
+    LSTATUS openError = ERROR_SUCCESS;  // why a key below could not be opened
 
     HKEY Player() { return Opened(player_, kPlayerKey, 0); }
     // The capability record in the 64-bit view, then in the 32-bit one;
@@ -62,9 +67,12 @@ public:
     }
 
 private:
-    static HKEY Opened(RegKey& key, const wchar_t* path, REGSAM view)
+    HKEY Opened(RegKey& key, const wchar_t* path, REGSAM view)
     {
-        if (!key) OpenOrCreateKey(HKEY_LOCAL_MACHINE, path, key, nullptr, view);
+        if (!key) {
+            const LSTATUS status = OpenOrCreateKey(HKEY_LOCAL_MACHINE, path, key, nullptr, view);
+            if (status != ERROR_SUCCESS) openError = status;
+        }
         return key.get();
     }
     RegKey player_;
@@ -95,14 +103,6 @@ bool EntryNamed(const std::wstring& name, FileTypeEntry& entry)
     return true;
 }
 
-template <typename Change>
-void KeepNameWhile(RunState& keys, const FileTypeEntry& entry, Change change)
-{
-    WriteStringValue(keys.Player(), kUnfinishedValue, NameOf(entry).c_str());
-    change();
-    RegDeleteValueW(keys.Player(), kUnfinishedValue);
-}
-
 void RemoveAudioCdHandler()
 {
     // Without a backup the player took over a command key that did not exist
@@ -122,9 +122,9 @@ void RemoveFileType(RunState& keys, const std::wstring& extension)
 {
     const std::wstring valueName = L"." + extension;
     RestoreExtensionKey(extension);
-    if (HKEY second = keys.Capabilities(1)) RegDeleteValueW(second, valueName.c_str());
+    if (HKEY second = keys.Capabilities(1)) DeleteRegistryValue(second, valueName.c_str());
     DeleteFileTypeClass(extension);
-    if (HKEY first = keys.Capabilities(0)) RegDeleteValueW(first, valueName.c_str());
+    if (HKEY first = keys.Capabilities(0)) DeleteRegistryValue(first, valueName.c_str());
 }
 
 // The commands are made in buffers of 1024 characters; a client path too
@@ -155,113 +155,220 @@ bool CanWrite(RunState& run, const FileTypeEntry& entry, const AssociationContex
     return MakeClassOf(run, entry, c, made);
 }
 
-void WriteAudioCdHandler(const AssociationContext& c)
+// The backup is in place before the command is replaced: where it could
+// not be written, the command stays as it is.
+LSTATUS WriteAudioCdHandler(const AssociationContext& c)
 {
-    // The backup is in place before the command is replaced.
-    SaveValueBackup(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, nullptr, NamesClient);
-    SetStringValue(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, nullptr, ClientCommand(c, L"%L").c_str());
+    const LSTATUS saved = SaveValueBackup(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, nullptr, NamesClient);
+    if (saved != ERROR_SUCCESS) return saved;
+    return SetStringValue(HKEY_LOCAL_MACHINE, kAudioCdCommandKey, nullptr, ClientCommand(c, L"%L").c_str());
 }
 
 // Written over what is there, the command in place throughout, and then
 // whatever else the key holds goes.
-void WriteFolderVerb(const AssociationContext& c)
+LSTATUS WriteFolderVerb(const AssociationContext& c)
 {
     wchar_t displayName[kFolderVerbNameChars];
     HostLoadString(c.resourceModule, IDS_VERB_FOLDER, displayName, kFolderVerbNameChars);
-    SetStringValue(HKEY_LOCAL_MACHINE, kFolderVerbKey, nullptr, displayName);
-    SetStringValue(HKEY_LOCAL_MACHINE, kFolderCommandKey, nullptr, ClientCommand(c, L"%1").c_str());
+    LSTATUS status = SetStringValue(HKEY_LOCAL_MACHINE, kFolderVerbKey, nullptr, displayName);
+    if (status == ERROR_SUCCESS) status = SetStringValue(HKEY_LOCAL_MACHINE, kFolderCommandKey, nullptr, ClientCommand(c, L"%1").c_str());
     DeleteAllBut(HKEY_LOCAL_MACHINE, kFolderVerbKey, L"command");
     DeleteAllBut(HKEY_LOCAL_MACHINE, kFolderCommandKey, nullptr);
+    return status;
+}
+
+// The capability record's keys in each view as the types are written:
+// opened once, before, since the types are written from more than one
+// thread.
+struct Record {
+    HKEY views[2];
+    int count;      // 2, or 1 where Windows has no views
+    LSTATUS error;  // why a view could not be opened
+};
+
+Record OpenRecord(RunState& keys)
+{
+    Record record{{keys.Capabilities(0), keys.Capabilities(1)}, registryViewFlag ? 2 : 1, ERROR_SUCCESS};
+    record.error = keys.openError;
+    return record;
 }
 
 // The class complete first, then the capability values, the one that
 // discovery reads first: until then no run takes the type for the
-// player's. A failing 64-bit view leaves the 32-bit one alone.
-void WriteFileType(RunState& keys, const FileTypeEntry& entry, const FileTypeClass& made)
+// player's. A class or a 64-bit view that fails leaves the values after it
+// alone.
+LSTATUS WriteFileType(const Record& record, const FileTypeEntry& entry, const FileTypeClass& made)
 {
     RestoreExtensionKey(entry.extension);
-    WriteFileTypeClass(made);
+    LSTATUS status = WriteFileTypeClass(made);
     const std::wstring valueName = L"." + entry.extension, progId = MakeProgId(entry.extension);
-    for (int second = 0; second < 2; ++second) {
-        HKEY capabilities = keys.Capabilities(second);
-        if (!capabilities) break;
-        WriteStringValue(capabilities, valueName.c_str(), progId.c_str());
-    }
+    for (int view = 0; view < record.count && status == ERROR_SUCCESS; ++view)
+        status = record.views[view] ? WriteStringValue(record.views[view], valueName.c_str(), progId.c_str()) : record.error;
+    return status;
 }
 
-void Write(RunState& keys, const FileTypeEntry& entry, const AssociationContext& c)
+// One registration a run writes, made (or refused) once before anything
+// is written.
+struct Planned {
+    const FileTypeEntry* entry;
+    bool fits;          // its commands and class fit their buffers
+    FileTypeClass made; // an ordinary type's class
+};
+
+LSTATUS Write(const Record& record, const Planned& planned, const AssociationContext& c)
 {
-    if (entry.flags & FT_AUDIOCD) {
-        // Stopped half way, it is left either as it was or with the backup
-        // in place and the command not yet replaced: either way the same
-        // run, made again, ends as one whole run ends.
-        if (CanWrite(keys, entry, c)) WriteAudioCdHandler(c);
-    } else if (entry.flags & FT_FOLDER) {
-        if (CanWrite(keys, entry, c)) KeepNameWhile(keys, entry, [&] { WriteFolderVerb(c); });
-    } else {
-        FileTypeClass made;
-        if (MakeClassOf(keys, entry, c, made)) KeepNameWhile(keys, entry, [&] { WriteFileType(keys, entry, made); });
-    }
+    if (!planned.fits) return ERROR_FILENAME_EXCED_RANGE;
+    // Stopped half way, the audio-CD handler is left either as it was or
+    // with the backup in place and the command not yet replaced: either
+    // way the same run, made again, ends as one whole run ends.
+    if (planned.entry->flags & FT_AUDIOCD) return WriteAudioCdHandler(c);
+    if (planned.entry->flags & FT_FOLDER) return WriteFolderVerb(c);
+    return WriteFileType(record, *planned.entry, planned.made);
 }
 
-bool SameRegistration(const FileTypeEntry& a, const FileTypeEntry& b)
+// Writes every planned registration. The types go to the registry from two
+// threads where the machine has more than one core, which halves the time
+// a deployment of thousands of types takes: each type's keys are its own,
+// and each type is written in the order that keeps it found, or not found,
+// as a whole.
+std::vector<WriteOutcome> WriteAll(RunState& keys, const std::vector<Planned>& writes, const AssociationContext& c)
 {
-    const uint32_t pseudo = FT_AUDIOCD | FT_FOLDER;
-    if ((a.flags & pseudo) || (b.flags & pseudo)) return (a.flags & pseudo) == (b.flags & pseudo);
-    return _wcsicmp(a.extension.c_str(), b.extension.c_str()) == 0;
+    const bool types = std::any_of(writes.begin(), writes.end(), [](const Planned& p) { return !p.entry->IsPseudoType(); });
+    const Record record = types ? OpenRecord(keys) : Record{{nullptr, nullptr}, 0, ERROR_SUCCESS};
+    std::vector<WriteOutcome> outcomes(writes.size());
+    std::atomic<size_t> next{0};
+    auto writeTypes = [&] {
+        for (size_t i; (i = next++) < writes.size();) {
+            if (writes[i].entry->IsPseudoType()) continue;
+            try {
+                outcomes[i] = {NameOf(*writes[i].entry), Write(record, writes[i], c)};
+            } catch (const std::exception&) {
+                outcomes[i] = {NameOf(*writes[i].entry), ERROR_OUTOFMEMORY};
+            }
+        }
+    };
+    std::thread helper;
+    if (std::thread::hardware_concurrency() > 1 && writes.size() > 1) helper = std::thread(writeTypes);
+    writeTypes();
+    if (helper.joinable()) helper.join();
+    for (size_t i = 0; i < writes.size(); ++i)
+        if (writes[i].entry->IsPseudoType()) outcomes[i] = {NameOf(*writes[i].entry), Write(record, writes[i], c)};
+    return outcomes;
 }
 
-// A registration that is written again is written over, never removed
-// first: a run stopped in between would lose what the user kept.
-bool WrittenAgain(RunState& run, const FileTypeEntry& entry, const FileTypeList& writeList, const AssociationContext& c)
+// The one registration of the same kind: the audio-CD handler, the folder
+// verb, or a type in any letter case.
+std::wstring RegistrationKey(const FileTypeEntry& entry)
 {
-    return std::any_of(writeList.begin(), writeList.end(), [&](const FileTypeEntry& w) {
-        return (w.flags & FT_ASSOCIATED) && SameRegistration(w, entry) && CanWrite(run, w, c);
-    });
+    std::wstring key = NameOf(entry);
+    if (!entry.IsPseudoType()) CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
+    return key;
 }
 
-// Takes away every registration the player holds for one entry; its name
-// stays in the player's key while the removal is under way.
+// Takes away every registration the player holds for one entry.
 void RemoveAssociation(RunState& keys, const FileTypeEntry& entry)
 {
-    if (!entry.IsPseudoType() && !IsUsableExtension(entry.extension)) {
+    if (entry.flags & FT_AUDIOCD) {
+        RemoveAudioCdHandler();
+    } else if (entry.flags & FT_FOLDER) {
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, kFolderVerbKey);
+    } else if (IsUsableExtension(entry.extension)) {
+        RemoveFileType(keys, entry.extension);
+    } else {
         OutputDebugStringW(L"Korvane: refused to remove an unusable extension\n");
-        return;
     }
-    KeepNameWhile(keys, entry, [&] {
-        if (entry.flags & FT_AUDIOCD) {
-            RemoveAudioCdHandler();
-        } else if (entry.flags & FT_FOLDER) {
-            DeleteKeyTree(HKEY_LOCAL_MACHINE, kFolderVerbKey);
-        } else {
-            RemoveFileType(keys, entry.extension);
-        }
-    });
 }
 
-// The change an earlier run was stopped in: a registration still found as
-// the player's is handled by this run like any other; one found no more
-// loses what is left of it now (and is written again if the run writes it).
-void FinishUnfinishedChange(RunState& keys)
+// The names of the registrations an earlier run was changing when it was
+// stopped: one (REG_SZ, as earlier versions kept it) or a list.
+std::vector<std::wstring> UnfinishedNames()
+{
+    std::vector<std::wstring> names;
+    RegistryValue value;
+    if (!ReadValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, value)) return names;
+    if (value.type != REG_SZ && value.type != REG_MULTI_SZ) return names;  // damaged: it names nothing
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(value.bytes.data());
+    const size_t length = value.size / sizeof(wchar_t);
+    for (size_t at = 0; at < length && text[at];) {
+        names.emplace_back(text + at, wcsnlen(text + at, length - at));
+        at += names.back().size() + 1;
+        if (value.type == REG_SZ) break;
+    }
+    return names;
+}
+
+// The changes an earlier run was stopped in: a registration still found
+// as the player's is handled by this run like any other; one found no
+// more loses what is left of it now (and is written again if the run
+// writes it).
+void FinishUnfinishedChanges(RunState& keys)
 {
     if (!ValueExists(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue)) return;
-    std::wstring name;
-    QueryStringValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, name);
-    FileTypeEntry entry;
-    if (EntryNamed(name, entry) && !IsTypeAssociated(entry)) RemoveAssociation(keys, entry);
-    RegDeleteValueW(keys.Player(), kUnfinishedValue);
+    for (const std::wstring& name : UnfinishedNames()) {
+        FileTypeEntry entry;
+        if (EntryNamed(name, entry) && !IsTypeAssociated(entry)) RemoveAssociation(keys, entry);
+    }
+    if (HKEY player = keys.Player()) DeleteRegistryValue(player, kUnfinishedValue);
+}
+
+// Names every registration the run is about to change, in one value, before
+// the first change: 0, or why it could not be written (then nothing is
+// changed, since a stop could not be finished by the next run).
+LSTATUS NameChanges(RunState& keys, const std::vector<std::wstring>& names)
+{
+    std::wstring list;
+    for (const std::wstring& name : names) list += name + L'\0';
+    list += L'\0';
+    HKEY player = keys.Player();
+    if (!player) return keys.openError;
+    const size_t bytes = list.size() * sizeof(wchar_t);
+    return bytes > MAXDWORD ? ERROR_INVALID_DATA
+                            : SetRegistryValue(player, kUnfinishedValue, REG_MULTI_SZ, list.data(), static_cast<DWORD>(bytes));
 }
 
 } // namespace
 
-void ApplyAssociations(const FileTypeList& removeList, const FileTypeList& writeList,
-                       const AssociationContext* context)
+std::vector<WriteOutcome> ApplyAssociations(const FileTypeList& removeList, const FileTypeList& writeList,
+                                            const AssociationContext* context)
 {
     RunState keys;
-    FinishUnfinishedChange(keys);
-    for (const FileTypeEntry& entry : removeList)
-        if (!WrittenAgain(keys, entry, writeList, *context)) RemoveAssociation(keys, entry);
-    for (const FileTypeEntry& entry : writeList)
-        if (entry.flags & FT_ASSOCIATED) Write(keys, entry, *context);
+    FinishUnfinishedChanges(keys);
+    // What is written, made once; a registration written again is written
+    // over, never removed first: a run stopped in between would lose what
+    // the user kept.
+    std::vector<Planned> writes;
+    std::unordered_map<std::wstring, bool> written;  // by RegistrationKey: whether it fits
+    for (const FileTypeEntry& entry : writeList) {
+        if (!(entry.flags & FT_ASSOCIATED)) continue;
+        Planned planned{&entry, false, {}};
+        planned.fits = entry.IsPseudoType() ? CanWrite(keys, entry, *context) : MakeClassOf(keys, entry, *context, planned.made);
+        written[RegistrationKey(entry)] |= planned.fits;
+        writes.push_back(std::move(planned));
+    }
+    std::vector<const FileTypeEntry*> removals;
+    std::vector<std::wstring> names;
+    for (const FileTypeEntry& entry : removeList) {
+        const auto again = written.find(RegistrationKey(entry));
+        if (again != written.end() && again->second) continue;
+        removals.push_back(&entry);
+        names.push_back(NameOf(entry));
+    }
+    // The audio-CD handler has one mark, its command, and its backup is in
+    // place before the command is replaced: written half way, it is written
+    // again as a whole by the next run, and needs no name.
+    for (const Planned& planned : writes)
+        if (!(planned.entry->flags & FT_AUDIOCD)) names.push_back(NameOf(*planned.entry));
+
+    std::vector<WriteOutcome> outcomes;
+    const LSTATUS named = names.empty() ? ERROR_SUCCESS : NameChanges(keys, names);
+    if (named == ERROR_SUCCESS) {
+        for (const FileTypeEntry* entry : removals) RemoveAssociation(keys, *entry);
+        outcomes = WriteAll(keys, writes, *context);
+        // Only once every change is made: a run stopped before finds them named.
+        if (!names.empty()) DeleteRegistryValue(keys.Player(), kUnfinishedValue);
+    } else {
+        for (const Planned& planned : writes) outcomes.push_back({NameOf(*planned.entry), named});
+    }
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return outcomes;
 }

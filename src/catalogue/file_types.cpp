@@ -1,10 +1,14 @@
 #include "catalogue/file_types.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "app/context.h"
+#include "app/texts.h"
+#include "files/paths.h"
 #include "resource.h"
 
 FileTypeList g_fileTypes;
@@ -15,17 +19,58 @@ const wchar_t* const kBuiltinExtensions[kBuiltinTypeCount] = {
 
 int32_t DefaultIconIdOf(const std::wstring& extension)
 {
-    for (int row = 0; row < kBuiltinTypeCount; ++row)
-        if (_wcsicmp(kBuiltinExtensions[row], extension.c_str()) == 0) return associationContext.builtinIconIds[row];
-    return -IDI_DEFAULT_TYPE;
+    const int row = BuiltinRow(extension);
+    return row >= 0 ? associationContext.builtinIconIds[row] : -IDI_DEFAULT_TYPE;
+}
+
+bool NamesResourceModule(const std::wstring& path)
+{
+    const std::wstring module = resourceModulePath;
+    if (module.empty() || path.empty()) return false;
+    const wchar_t* name = PathFindFileNameW(path.c_str());
+    return _wcsicmp(name, PathFindFileNameW(module.c_str())) == 0 && (name == path.c_str() || name[-1] == L'\\' || name[-1] == L'/');
 }
 
 void UseLocalIconOnly(FileTypeEntry& entry)
 {
-    if (IsLocalFixedPath(entry.iconPath) || entry.iconPath == resourceModulePath) return;
-    OutputDebugStringW(L"Korvane: an icon path not on a local fixed drive was not used\n");
+    if (NamesResourceModule(entry.iconPath)) {
+        entry.iconPath = resourceModulePath;
+        return;
+    }
+    if (!entry.iconPath.empty() && CheckLocalFile(entry.iconPath) != LocalFile::Refused) return;
+    OutputDebugStringW(L"Korvane: an icon path that reaches no local file was not used\n");
     entry.iconPath = resourceModulePath;
     entry.iconId = DefaultIconIdOf(entry.extension);
+}
+
+int BuiltinRow(const std::wstring& extension)
+{
+    for (int row = 0; row < kBuiltinTypeCount; ++row)
+        if (_wcsicmp(kBuiltinExtensions[row], extension.c_str()) == 0) return row;
+    return -1;
+}
+
+namespace {
+
+bool IsDefaultDescription(int row, const std::wstring& text)
+{
+    if (text.empty() || text == builtinDescriptions[row]) return true;
+    const std::vector<std::wstring> defaults = ModuleStringInEveryLanguage(IDS_DESC_FIRST + static_cast<UINT>(row));
+    return std::find(defaults.begin(), defaults.end(), text) != defaults.end();
+}
+
+} // namespace
+
+void UseRunLanguage(FileTypeEntry& entry)
+{
+    const int row = BuiltinRow(entry.extension);
+    if (row >= 0 && IsDefaultDescription(row, entry.description)) entry.description = builtinDescriptions[row];
+}
+
+std::wstring StoredDescription(const FileTypeEntry& entry)
+{
+    const int row = BuiltinRow(entry.extension);
+    return row >= 0 && IsDefaultDescription(row, entry.description) ? std::wstring() : entry.description;
 }
 
 void AppendBuiltInTypes(FileTypeList& list)

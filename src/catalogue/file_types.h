@@ -38,10 +38,28 @@ extern const wchar_t* const kBuiltinExtensions[];
 // default type icon for any other.
 int32_t DefaultIconIdOf(const std::wstring& extension);
 
-// An icon path that is not on a local fixed drive (IsLocalFixedPath), or
-// none at all, is no stored icon: the entry gets the resource module's
-// icon for its type instead, before any file call is made on the path.
+// True for a path to the resource module's file, in whatever folder: the
+// player's own icons follow the module where a reinstall puts it.
+bool NamesResourceModule(const std::wstring& path);
+
+// The icon path as the tool uses it: a path to the resource module is the
+// module where it is now; a path that reaches no ordinary local file (a
+// share, a network drive, a link to either: files/paths.h), or none at
+// all, is no icon: the entry gets the resource module's icon for its type
+// instead, before anything is read from the path.
 void UseLocalIconOnly(FileTypeEntry& entry);
+
+// The row of a built-in type in kBuiltinExtensions, or -1.
+int BuiltinRow(const std::wstring& extension);
+
+// A built-in type's description as the user did not edit it (empty, or
+// the default in any language the resource module holds) becomes the one
+// of this run's language, so that it is shown and registered so.
+void UseRunLanguage(FileTypeEntry& entry);
+
+// The description a type is stored with: nothing for a built-in type's
+// default, which then follows the language of every later run.
+std::wstring StoredDescription(const FileTypeEntry& entry);
 
 // Appends the ten built-in types, with the current localized descriptions,
 // the resource module as icon file and the built-in icon ids.

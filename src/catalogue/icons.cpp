@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "app/context.h"
+#include "files/paths.h"
 #include "resource.h"
 
 namespace {
@@ -17,14 +18,17 @@ HICON LoadOwnedIcon(HMODULE module, int resourceId, int size)
     return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, size, size, 0));
 }
 
-// Only an icon file on a local fixed drive is ever opened; a path too long
-// for any buffer of the program names no file and is not tried either.
-bool MayOpen(const wchar_t* path) { return FitsPathBuffer(path) && IsLocalFixedPath(path); }
+// Only an ordinary file on a local fixed drive, reached through no link, is
+// ever opened; a path too long for any buffer of the program names no file
+// and is not tried either.
+bool MayOpen(const wchar_t* path) { return FitsPathBuffer(path) && OpensAsLocalFile(path); }
 
-// A module of icons, mapped as data: no code of it runs.
+// A module of icons, mapped as an image of resources: no code of it runs,
+// and while it is mapped nobody may write the file (its owner is a user,
+// the tool that parses it runs elevated).
 HMODULE LoadIconModule(const wchar_t* path)
 {
-    return MayOpen(path) ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE) : nullptr;
+    return MayOpen(path) ? LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE) : nullptr;
 }
 
 // Paths name the same file in any letter case.

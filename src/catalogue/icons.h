@@ -46,9 +46,9 @@ BOOL CALLBACK CollectIconGroup(HMODULE module, LPCWSTR type, LPWSTR name, LONG_P
 int32_t ResolveIconIndex(const wchar_t* path, int32_t index);
 
 // The picture of an ".ico" file at size x size pixels; null when the file
-// does not load, the path is too long for the program's buffers or not on
-// a local fixed drive (IsLocalFixedPath; the same holds for every module
-// of icons loaded here).
+// does not load, the path is too long for the program's buffers or does
+// not reach an ordinary file on a local fixed drive (OpensAsLocalFile; the
+// same holds for every module of icons loaded here).
 HICON LoadIcoFile(const wchar_t* path, int size);
 
 // True when the path's extension is ".ico" in any letter case.

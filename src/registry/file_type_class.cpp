@@ -6,6 +6,8 @@
 #include <cwchar>
 
 #include "app/context.h"
+#include "files/paths.h"
+#include "registry/executable_types.h"
 #include "registry/handles.h"
 #include "registry/player_keys.h"
 #include "registry/primitives.h"
@@ -20,18 +22,6 @@ int Refuse(const wchar_t* what)
     line += L"\n";
     OutputDebugStringW(line.c_str());
     return 0;
-}
-
-std::wstring LongPathOf(const std::wstring& path)
-{
-    if (path.empty() || !FitsPathBuffer(path.c_str()) || !IsLocalFixedPath(path)) return path;
-    DWORD n = GetLongPathNameW(path.c_str(), nullptr, 0);
-    if (n == 0) return path;
-    std::wstring buffer(n + 1, L'\0');
-    DWORD written = GetLongPathNameW(path.c_str(), &buffer[0], n + 1);
-    if (written == 0 || written > n) return path;
-    buffer.resize(written);
-    return buffer;
 }
 
 } // namespace
@@ -57,7 +47,7 @@ void SplitIconLocation(const std::wstring& text, std::wstring& iconPath, int& ic
     const size_t comma = text.rfind(L',');
     std::wstring path = text.substr(0, comma);
     if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
-    iconPath = LongPathOf(path);
+    iconPath = OpensAsLocalFile(path) ? LongPath(path) : path;
     iconId = comma == std::wstring::npos ? 0 : _wtoi(text.c_str() + comma + 1);
 }
 
@@ -73,6 +63,7 @@ ExtensionFault CheckExtension(const std::wstring& extension)
     if (extension.size() > kMaxExtensionChars) return ExtensionFault::TooLong;
     if (extension.find_first_of(std::wstring(L"\\;\0", 3)) != std::wstring::npos) return ExtensionFault::BadCharacter;
     if (extension.find_first_not_of(L'.') == std::wstring::npos) return ExtensionFault::OnlyDots;
+    if (WindowsRunsType(extension)) return ExtensionFault::Executable;
     return ExtensionFault::None;
 }
 
@@ -107,26 +98,33 @@ bool MakeFileTypeClass(const std::wstring& extension, const std::wstring& descri
     return true;
 }
 
-void WriteFileTypeClass(const FileTypeClass& made)
+LSTATUS WriteFileTypeClass(const FileTypeClass& made)
 {
-    RegKey classKey, iconKey, shellKey;
+    RegKey classKey, iconKey;
     bool newClass = false, newIcon = false;
-    if (!OpenOrCreateKey(HKEY_LOCAL_MACHINE, made.key.c_str(), classKey, &newClass)) return;
-    WriteStringValue(classKey.get(), nullptr, made.description.c_str());
-    if (OpenOrCreateKey(classKey.get(), L"DefaultIcon", iconKey, &newIcon)) {
-        WriteStringValue(iconKey.get(), nullptr, made.icon.c_str());
+    LSTATUS status = OpenOrCreateKey(HKEY_LOCAL_MACHINE, made.key.c_str(), classKey, &newClass);
+    if (status != ERROR_SUCCESS) return status;
+    LSTATUS first = WriteStringValue(classKey.get(), nullptr, made.description.c_str());
+    auto keep = [&first](LSTATUS next) { if (first == ERROR_SUCCESS) first = next; };
+    status = OpenOrCreateKey(classKey.get(), L"DefaultIcon", iconKey, &newIcon);
+    keep(status);
+    if (status == ERROR_SUCCESS) {
+        keep(WriteStringValue(iconKey.get(), nullptr, made.icon.c_str()));
         if (!newIcon) DeleteAllBut(iconKey.get(), L"", nullptr);
     }
     // A key made just now holds nothing else: nothing to clear, and no verb
     // of it can carry a DDE conversation.
     if (!newClass) DeleteAllBut(classKey.get(), L"", L"DefaultIcon");
-    if (!OpenOrCreateKey(classKey.get(), L"shell", shellKey)) return;
     for (const FileTypeClass::Verb& verb : made.verbs) {
         RegKey verbKey, commandKey;
-        if (!OpenOrCreateKey(shellKey.get(), verb.key.c_str(), verbKey)) continue;
-        WriteStringValue(verbKey.get(), nullptr, verb.displayName);
-        if (OpenOrCreateKey(verbKey.get(), L"Command", commandKey)) WriteStringValue(commandKey.get(), nullptr, verb.command.c_str());
+        status = OpenOrCreateKey(classKey.get(), (L"shell\\" + verb.key).c_str(), verbKey);
+        keep(status);
+        if (status != ERROR_SUCCESS) continue;
+        keep(WriteStringValue(verbKey.get(), nullptr, verb.displayName));
+        status = OpenOrCreateKey(verbKey.get(), L"Command", commandKey);
+        keep(status == ERROR_SUCCESS ? WriteStringValue(commandKey.get(), nullptr, verb.command.c_str()) : status);
     }
+    return first;
 }
 
 int DeleteFileTypeClass(const std::wstring& extension)
@@ -142,7 +140,8 @@ int RestoreExtensionKey(const std::wstring& extension)
     const std::wstring extensionKey = ClassesKey(L"." + extension);
     const std::wstring progId = MakeProgId(extension);
     auto isOurClass = [&](const std::wstring& owner) { return _wcsicmp(owner.c_str(), progId.c_str()) == 0; };
-    RestoreValueBackup(HKEY_LOCAL_MACHINE, extensionKey.c_str(), nullptr, isOurClass);
-    DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, extensionKey.c_str());
+    // A key that is not there has nothing to give back or to delete.
+    if (RestoreValueBackup(HKEY_LOCAL_MACHINE, extensionKey.c_str(), nullptr, isOurClass) != -2)
+        DeleteKeyIfEmpty(HKEY_LOCAL_MACHINE, extensionKey.c_str());
     return 0;
 }

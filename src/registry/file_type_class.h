@@ -4,6 +4,8 @@
 #ifndef KORVANE_REGISTRY_FILE_TYPE_CLASS_H
 #define KORVANE_REGISTRY_FILE_TYPE_CLASS_H
 
+#include <windows.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@ enum class ExtensionFault {
     TooLong,       // more than kMaxExtensionChars
     BadCharacter,  // a backslash or NUL (keys of another type) or ";" (separates the stored list)
     OnlyDots,      // no file name ends in a dot, so it would never match a file
+    Executable,    // Windows runs files of the type (registry/executable_types.h)
 };
 
 // The one rule for new registrations: the class writer, the settings file
@@ -86,8 +89,9 @@ bool MakeFileTypeClass(const std::wstring& extension, const std::wstring& descri
 // the key kept so that it stays a class of the player's throughout: the
 // description and DefaultIcon first, then everything else in it goes
 // (verbs switched off since, a DDE conversation, what older versions
-// left), then each verb with its display name and command.
-void WriteFileTypeClass(const FileTypeClass& made);
+// left), then each verb with its display name and command. The first
+// error the registry gave, or 0 when every value was written.
+LSTATUS WriteFileTypeClass(const FileTypeClass& made);
 
 // Deletes the class with everything below it; a missing class is no
 // failure. Always 0.

@@ -9,6 +9,8 @@
 #include "registry/handles.h"
 
 const wchar_t kBackupValueName[] = L"Before Korvane";
+std::atomic<long> g_registryChangesLeft{-1};
+std::atomic<unsigned long> g_registryChanges{0};
 
 namespace {
 
@@ -27,35 +29,39 @@ bool OpenKey(HKEY root, const wchar_t* subKey, DWORD access, RegKey& key)
     return RegOpenKeyExW(root, subKey, 0, access, key.put()) == ERROR_SUCCESS;
 }
 
-bool CreateKey(HKEY root, const wchar_t* subKey, DWORD access, RegKey& key)
+// True while changes may still be made; counts the one about to be made.
+bool MayChange()
 {
-    return RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(),
-                           nullptr) == ERROR_SUCCESS;
+    long left = g_registryChangesLeft.load();
+    while (left > 0 && !g_registryChangesLeft.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left == 0) return false;
+    ++g_registryChanges;
+    return true;
 }
 
-void WriteString(HKEY key, const wchar_t* valueName, const wchar_t* data)
+LSTATUS WriteString(HKEY key, const wchar_t* valueName, const wchar_t* data)
 {
-    if (!data) return;
+    if (!data) return ERROR_SUCCESS;
     const size_t bytes = (wcslen(data) + 1) * sizeof(wchar_t);
     if (bytes > MAXDWORD) {
         OutputDebugStringW(L"Korvane: a value too long for the registry was not written\n");
-        return;
+        return ERROR_INVALID_DATA;
     }
-    RegSetValueExW(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(bytes));
+    return SetRegistryValue(key, valueName, REG_SZ, data, static_cast<DWORD>(bytes));
 }
 
-int CreateAndWrite(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* valueName, const wchar_t* data)
+LSTATUS CreateAndWrite(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* valueName, const wchar_t* data)
 {
     RegKey key;
-    if (!CreateKey(root, subKey, access, key)) return -1;
-    WriteString(key.get(), valueName, data);
-    return 0;
+    const LSTATUS created = CreateRegistryKey(root, subKey, access, key);
+    return created != ERROR_SUCCESS ? created : WriteString(key.get(), valueName, data);
 }
 
 void DeleteValueInView(HKEY root, const wchar_t* subKey, DWORD access, const wchar_t* valueName)
 {
     RegKey key;
-    if (OpenKey(root, subKey, access, key)) RegDeleteValueW(key.get(), valueName);
+    if (OpenKey(root, subKey, access, key)) DeleteRegistryValue(key.get(), valueName);
 }
 
 bool HasValue(HKEY key, const wchar_t* valueName)
@@ -110,18 +116,40 @@ using RegDeleteKeyExWFn = LSTATUS(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 
 REGSAM RegistryAccess() { return registryAccessRights | registryViewFlag; }
 
-bool OpenOrCreateKey(HKEY root, const wchar_t* subKey, RegKey& key, bool* created, REGSAM view)
+LSTATUS SetRegistryValue(HKEY key, const wchar_t* valueName, DWORD type, const void* data, DWORD size)
 {
-    DWORD disposition = 0;
-    const bool opened = RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, ViewAccess(view), nullptr,
-                                        key.put(), &disposition) == ERROR_SUCCESS;
-    if (created) *created = opened && disposition == REG_CREATED_NEW_KEY;
-    return opened;
+    return MayChange() ? RegSetValueExW(key, valueName, 0, type, static_cast<const BYTE*>(data), size) : ERROR_CANCELLED;
 }
 
-void WriteStringValue(HKEY key, const wchar_t* valueName, const wchar_t* data)
+LSTATUS DeleteRegistryValue(HKEY key, const wchar_t* valueName)
 {
-    WriteString(key, valueName, data);
+    return MayChange() ? RegDeleteValueW(key, valueName) : ERROR_CANCELLED;
+}
+
+LSTATUS CreateRegistryKey(HKEY root, const wchar_t* subKey, REGSAM access, RegKey& key, DWORD* disposition)
+{
+    if (!MayChange()) return ERROR_CANCELLED;
+    return RegCreateKeyExW(root, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr, key.put(), disposition);
+}
+
+LSTATUS DeleteRegistryKey(HKEY root, const wchar_t* subKey, REGSAM view)
+{
+    if (!MayChange()) return ERROR_CANCELLED;
+    const auto deleteKeyEx = SystemFunction<RegDeleteKeyExWFn>(L"AdvApi32.dll", "RegDeleteKeyExW");
+    return deleteKeyEx ? deleteKeyEx(root, subKey, view, 0) : RegDeleteKeyW(root, subKey);
+}
+
+LSTATUS OpenOrCreateKey(HKEY root, const wchar_t* subKey, RegKey& key, bool* created, REGSAM view)
+{
+    DWORD disposition = 0;
+    const LSTATUS status = CreateRegistryKey(root, subKey, ViewAccess(view), key, &disposition);
+    if (created) *created = status == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY;
+    return status;
+}
+
+LSTATUS WriteStringValue(HKEY key, const wchar_t* valueName, const wchar_t* data)
+{
+    return WriteString(key, valueName, data);
 }
 
 std::wstring RegistryValue::AsText() const
@@ -183,16 +211,16 @@ std::vector<std::wstring> SubKeyNames(HKEY root, const wchar_t* subKey, REGSAM v
     return names;
 }
 
-int SetStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data)
+LSTATUS SetStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data)
 {
     return CreateAndWrite(root, subKey, Access(), valueName, data);
 }
 
-int SetStringValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data)
+LSTATUS SetStringValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data)
 {
     if (registryViewFlag == 0) return CreateAndWrite(root, subKey, KEY_ALL_ACCESS, valueName, data);
-    if (CreateAndWrite(root, subKey, kAllViews64, valueName, data) != 0) return -1;
-    return CreateAndWrite(root, subKey, kAllViews32, valueName, data);
+    const LSTATUS first = CreateAndWrite(root, subKey, kAllViews64, valueName, data);
+    return first != ERROR_SUCCESS ? first : CreateAndWrite(root, subKey, kAllViews32, valueName, data);
 }
 
 int DeleteValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
@@ -221,7 +249,7 @@ void DeleteAllBut(HKEY root, const wchar_t* subKey, const wchar_t* keptSubKey)
     for (DWORD index = 0;;) {
         DWORD length = static_cast<DWORD>(name.size());
         if (RegEnumValueW(key.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        if (length == 0 || RegDeleteValueW(key.get(), name.data()) != ERROR_SUCCESS) ++index;  // the default value stays
+        if (length == 0 || DeleteRegistryValue(key.get(), name.data()) != ERROR_SUCCESS) ++index;  // the default value stays
     }
     for (DWORD index = 0;;) {
         wchar_t subName[kNameChars];
@@ -281,16 +309,17 @@ ValueHolder HolderOf(HKEY root, const wchar_t* subKey, const wchar_t* valueName,
     return OpenKey(root, subKey, Access(), key) ? HolderOf(key.get(), valueName, isOwn) : ValueHolder::Nobody;
 }
 
-int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn)
+LSTATUS SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn)
 {
     RegKey key;
-    if (!OpenKey(root, subKey, Access(), key)) return -1;
+    const LSTATUS opened = RegOpenKeyExW(root, subKey, 0, Access(), key.put());
+    if (opened == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
+    if (opened != ERROR_SUCCESS) return opened;
     switch (HolderOf(key.get(), valueName, isOwn)) {
     case ValueHolder::Other: {
         RegistryValue value;
-        if (ReadRawValue(key.get(), valueName, value))
-            RegSetValueExW(key.get(), kBackupValueName, 0, value.type, value.bytes.data(), value.size);
-        break;
+        if (!ReadRawValue(key.get(), valueName, value)) return ERROR_READ_FAULT;
+        return SetRegistryValue(key.get(), kBackupValueName, value.type, value.bytes.data(), value.size);
     }
     case ValueHolder::Nobody:
         // Nothing there to save: "nothing" is remembered as the empty text,
@@ -299,18 +328,18 @@ int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, 
         // so from now on.
         if (HolderOf(key.get(), kBackupValueName, isOwn) != ValueHolder::Other) {
             const wchar_t empty[] = L"";
-            RegSetValueExW(key.get(), kBackupValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof(empty));
+            return SetRegistryValue(key.get(), kBackupValueName, REG_SZ, empty, sizeof(empty));
         }
         break;
     case ValueHolder::Own: break;
     }
-    return 0;
+    return ERROR_SUCCESS;
 }
 
 int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn)
 {
     RegKey key;
-    if (!OpenKey(root, subKey, Access(), key)) return -1;
+    if (!OpenKey(root, subKey, Access(), key)) return -2;
     if (!HasValue(key.get(), kBackupValueName)) return -1;
     RegistryValue backup;
     // A backup that cannot be read stays where it is: losing it would lose
@@ -320,13 +349,14 @@ int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueNam
         OutputDebugStringW(L"Korvane: another program holds the value now; its older backup was dropped\n");
     } else if (HolderOfData(backup, isOwn) != ValueHolder::Other) {
         // "Nothing was there", or the caller's own data: no earlier owner.
-        RegDeleteValueW(key.get(), valueName);
-    } else {
-        RegSetValueExW(key.get(), valueName, 0, backup.type, backup.bytes.data(), backup.size);
+        const LSTATUS deleted = DeleteRegistryValue(key.get(), valueName);
+        if (deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) return 0;
+    } else if (SetRegistryValue(key.get(), valueName, backup.type, backup.bytes.data(), backup.size) != ERROR_SUCCESS) {
+        return 0;
     }
     // Only once the owner is back in place: a run stopped before this line
     // finds the backup again, and the owner then holds the value.
-    RegDeleteValueW(key.get(), kBackupValueName);
+    DeleteRegistryValue(key.get(), kBackupValueName);
     return 0;
 }
 
@@ -363,10 +393,5 @@ int DeleteKeyIfEmpty(HKEY root, const wchar_t* subKey)
 
 void DeleteSingleKey(HKEY root, const wchar_t* subKey)
 {
-    const auto deleteKeyEx = SystemFunction<RegDeleteKeyExWFn>(L"AdvApi32.dll", "RegDeleteKeyExW");
-    if (deleteKeyEx) {
-        deleteKeyEx(root, subKey, registryViewFlag, 0);
-    } else {
-        RegDeleteKeyW(root, subKey);
-    }
+    DeleteRegistryKey(root, subKey, registryViewFlag);
 }

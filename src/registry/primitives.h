@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 
 #include "registry/handles.h"
@@ -15,6 +16,18 @@
 
 // The value that keeps a value's previous data, in the same key.
 extern const wchar_t kBackupValueName[];
+
+// Every change the program makes to the registry goes through these four.
+// A test may stop them after some number of changes, as a run killed at
+// that moment stops: g_registryChangesLeft more are made (negative: no
+// limit), the rest fail with ERROR_CANCELLED; every change made counts in
+// g_registryChanges. A key opened or created counts as a change.
+extern std::atomic<long> g_registryChangesLeft;
+extern std::atomic<unsigned long> g_registryChanges;
+LSTATUS SetRegistryValue(HKEY key, const wchar_t* valueName, DWORD type, const void* data, DWORD size);
+LSTATUS DeleteRegistryValue(HKEY key, const wchar_t* valueName);
+LSTATUS CreateRegistryKey(HKEY root, const wchar_t* subKey, REGSAM access, RegKey& key, DWORD* disposition = nullptr);
+LSTATUS DeleteRegistryKey(HKEY root, const wchar_t* subKey, REGSAM view);
 
 // The access every primitive opens keys with: registryAccessRights and the
 // view flag.
@@ -49,23 +62,23 @@ std::vector<std::wstring> SubKeyNames(HKEY root, const wchar_t* subKey, REGSAM v
 
 // Opens subKey, creating it where it is missing, for the caller to write
 // several things below it, in the given view (0: the view of the other
-// primitives); created says whether it was made now. False when it can be
-// neither opened nor created.
-bool OpenOrCreateKey(HKEY root, const wchar_t* subKey, RegKey& key, bool* created = nullptr, REGSAM view = 0);
+// primitives); created says whether it was made now. The system's error
+// when it can be neither opened nor created.
+LSTATUS OpenOrCreateKey(HKEY root, const wchar_t* subKey, RegKey& key, bool* created = nullptr, REGSAM view = 0);
 
 // Writes data as REG_SZ, its terminating NUL included, into an open key;
-// data null writes nothing.
-void WriteStringValue(HKEY key, const wchar_t* valueName, const wchar_t* data);
+// data null writes nothing. The system's error, or 0.
+LSTATUS WriteStringValue(HKEY key, const wchar_t* valueName, const wchar_t* data);
 
 // Creates subKey if needed and writes data as REG_SZ (the terminating NUL
-// included); data null only makes sure the key exists. -1 when the key
-// cannot be created or opened.
-int SetStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data);
+// included); data null only makes sure the key exists. 0, or the system's
+// error where the key cannot be created or the value not written.
+LSTATUS SetStringValue(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data);
 
 // As SetStringValue in the 64-bit and then the 32-bit view (once in the
 // default view when the view flag is 0). A failing 64-bit view ends it
-// with -1 before the 32-bit view is touched.
-int SetStringValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data);
+// with its error before the 32-bit view is touched.
+LSTATUS SetStringValueAllViews(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const wchar_t* data);
 
 // Deletes the value in both views; missing keys and values are no error.
 // Always 0.
@@ -119,15 +132,17 @@ ValueHolder HolderOf(HKEY root, const wchar_t* subKey, const wchar_t* valueName,
 // value is kept as the empty REG_SZ unless a backup exists; the caller's
 // own value is never saved. A backup that holds the caller's own data (an
 // older version's leftover) keeps no earlier owner: a missing value
-// replaces it with the empty REG_SZ. -1 when the key cannot be opened.
-int SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn);
+// replaces it with the empty REG_SZ. 0 when the backup is in place or none
+// is needed (a missing key keeps nothing), else the registry's error.
+LSTATUS SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn);
 
 // Gives the backup back where valueName is still the caller's or nobody's:
 // writes it with its own type, or deletes valueName when the backup names
 // no earlier owner (the empty REG_SZ, or the caller's own data by isOwn),
 // and only then deletes the backup. Where another program holds valueName
 // now, that program keeps it and only the stale backup goes. -1 when the
-// key cannot be opened or holds no backup (valueName is then untouched).
+// key holds no backup, -2 when it cannot be opened (valueName is then
+// untouched); a backup that could not be given back stays where it is.
 int RestoreValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn);
 
 // Deletes subKey with everything below it, deepest keys first. 0 when the

@@ -11,6 +11,7 @@
 #include "catalogue/discovery.h"
 #include "catalogue/double_click.h"
 #include "catalogue/icons.h"
+#include "files/paths.h"
 #include "registry/file_type_class.h"
 #include "registry/player_keys.h"
 #include "registry/primitives.h"
@@ -147,7 +148,7 @@ void ReadClass(TypeState& type, const std::wstring& progId)
     std::wstring iconPath;
     int iconId = 0;
     SplitIconLocation(Expanded(type.icon), iconPath, iconId);
-    type.iconLocal = IsLocalFixedPath(iconPath);  // no file call on any other: it may be a server's
+    type.iconLocal = CheckLocalFile(iconPath) != LocalFile::Refused;  // no file call on any other: it may be a server's
     type.iconFileExists = type.iconLocal && FileExists(iconPath);
     type.iconLoads = type.iconFileExists && LoadIconOf(iconPath.c_str(), ResolveIconIndex(iconPath.c_str(), iconId));
     const std::wstring shell = key + L"\\shell";
@@ -275,18 +276,22 @@ void AddPlayerClasses(ExtensionSet& extensions)
     }
 }
 
-SettingsState ReadSettingsFile(const std::wstring& path, ExtensionSet& extensions)
+SettingsFileState ReadReportSettings(const std::wstring& path, ExtensionSet& extensions)
 {
-    SettingsState settings;
+    SettingsFileState settings;
     settings.path = path;
     if (path.empty() || !FitsPathBuffer(path.c_str())) return settings;
-    settings.found = FileExists(path);
-    if (!settings.found) return settings;
-    settings.hasTypeList = HasStoredTypeList(path.c_str());
-    FileTypeList stored;
-    LoadStoredTypes(path.c_str(), stored);
-    settings.storedTypes = stored.size();
-    for (const FileTypeEntry& entry : stored) extensions.Add(entry.extension, true);
+    const SettingsText text = ReadSettingsFile(path);
+    settings.found = text.state != SettingsState::Missing;
+    if (text.state != SettingsState::Read) return settings;
+    const StoredTypes stored = LoadStoredTypes(text);
+    settings.hasTypeList = stored.listed;
+    settings.storedTypes = stored.types.size();
+    for (const FileTypeEntry& entry : stored.types) extensions.Add(entry.extension, true);
+    FileTypeList registeredNow;
+    DiscoverAssociatedTypes(registeredNow);
+    settings.toDeploy = TypesToDeploy(stored, registeredNow);
+    for (const std::wstring& name : settings.toDeploy) extensions.Add(name);
     return settings;
 }
 
@@ -356,7 +361,7 @@ AssociationReport ReadAssociationReport(const std::wstring& settingsFile)
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY})
         for (const std::wstring& name : ValueNames(HKEY_LOCAL_MACHINE, kFileAssociationsKey, view)) extensions.Add(name);
     AddPlayerClasses(extensions);
-    report.settings = ReadSettingsFile(settingsFile, extensions);
+    report.settings = ReadReportSettings(settingsFile, extensions);
     for (const auto& entry : extensions.All()) report.types.push_back(ReadType(entry.second.first, entry.second.second));
     report.audioCd = ReadHandler(kAudioCdVerbKey, kAudioCdCommandKey, true);
     report.folder = ReadHandler(kFolderVerbKey, kFolderCommandKey, false);

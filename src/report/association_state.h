@@ -99,15 +99,16 @@ struct NamedViewedValue {
     ViewedValue value;
 };
 
-struct SettingsState {
+struct SettingsFileState {
     std::wstring path;       // empty: none given
     bool found = false;
     bool hasTypeList = false;
     size_t storedTypes = 0;
+    std::vector<std::wstring> toDeploy;  // what "/Register /Silent" on the file would register
 };
 
 struct AssociationReport {
-    SettingsState settings;
+    SettingsFileState settings;
     std::vector<NamedViewedValue> defaultPrograms;
     std::vector<Finding> defaultProgramsFindings;
     HandlerState audioCd;

@@ -52,9 +52,12 @@ bool Registered(const TypeState& type)
 
 } // namespace
 
-std::wstring DefaultAssociationsXml(const AssociationReport& report, std::vector<std::wstring>& leftOut)
+std::wstring DefaultAssociationsXml(const AssociationReport& report, std::vector<std::wstring>& leftOut,
+                                    const PolicyAttributes& attributes)
 {
-    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations>\r\n";
+    const std::wstring version = attributes.version ? L" Version=\"" + std::to_wstring(attributes.version) + L"\"" : L"";
+    const std::wstring suggested = attributes.suggested ? L" Suggested=\"true\"" : L"";
+    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations" + version + L">\r\n";
     for (const TypeState& type : report.types) {
         const std::wstring identifier = L"." + type.extension;
         if (!Registered(type) || !XmlCarries(type.extension)) {
@@ -62,7 +65,7 @@ std::wstring DefaultAssociationsXml(const AssociationReport& report, std::vector
             continue;
         }
         xml += L"  <Association Identifier=\"" + Attribute(identifier) + L"\" ProgId=\"" +
-               Attribute(MakeProgId(type.extension)) + L"\" ApplicationName=\"" + Attribute(kApplicationName) + L"\" />\r\n";
+               Attribute(MakeProgId(type.extension)) + L"\" ApplicationName=\"" + Attribute(kApplicationName) + L"\"" + suggested + L" />\r\n";
     }
     return xml + L"</DefaultAssociations>\r\n";
 }

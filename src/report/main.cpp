@@ -1,12 +1,17 @@
 // Entry point of KorvaneAssocCheck.exe: a read-only report of the player's
-// file associations, for users and support.
+// file associations, for users, support and administrators.
 //
-//     KorvaneAssocCheck.exe ["<settings file>"] [/json | /defaultassociations]
+//     KorvaneAssocCheck.exe ["<settings file>"] [/json]
+//     KorvaneAssocCheck.exe ["<settings file>"] /defaultassociations
+//                           [/suggested] [/version N] [/base64] [/out "<file>"]
+//     KorvaneAssocCheck.exe "<settings file>" /verify
 //
 // Exit code: 0 everything the player registered is consistent, 1 something
 // is stale or inconsistent, 2 a command line it does not understand. With
 // /defaultassociations: 0 when the document lists at least one type, 1
-// when it lists none.
+// when it lists none (/out then writes nothing). With /verify: 0 when
+// every type "/Register /Silent" on the settings file would register is
+// registered and no run was stopped half way, 1 otherwise.
 #include <windows.h>
 
 #include <algorithm>
@@ -34,28 +39,64 @@ struct Arguments {
     std::wstring settingsFile;
     bool json = false;
     bool defaultAssociations = false;
+    bool verify = false;
+    PolicyAttributes attributes;
+    bool base64 = false;
+    std::wstring out;  // /out: the file the document goes to
     bool understood = true;
 };
+
+// A positive decimal number that fits 32 bits, or 0.
+unsigned PositiveNumber(const wchar_t* text)
+{
+    unsigned long long number = 0;
+    for (const wchar_t* c = text; *c; ++c) {
+        if (*c < L'0' || *c > L'9' || (number = number * 10 + static_cast<unsigned>(*c - L'0')) > 0x7FFFFFFF) return 0;
+    }
+    return static_cast<unsigned>(number);
+}
 
 Arguments ParseArguments(const wchar_t* commandLine)
 {
     Arguments arguments;
     bool haveFile = false;
     wchar_t token[kPathChars];
+    // The word a switch takes after it, or null where none follows.
+    auto next = [&](const wchar_t*& position) -> const wchar_t* {
+        return position && (position = HostNextToken(position, token, kPathChars)) != nullptr ? token : nullptr;
+    };
     const wchar_t* position = HostNextToken(commandLine, token, kPathChars);  // the program's own name
-    while (position && (position = HostNextToken(position, token, kPathChars)) != nullptr) {
+    while (next(position)) {
+        const bool cut = wcslen(token) >= static_cast<size_t>(kPathChars - 1);  // a path cut short
         if (_wcsicmp(token, L"/json") == 0) {
             arguments.json = true;
         } else if (_wcsicmp(token, L"/defaultassociations") == 0) {
             arguments.defaultAssociations = true;
-        } else if (token[0] == L'/' || haveFile || wcslen(token) >= static_cast<size_t>(kPathChars - 1)) {
+        } else if (_wcsicmp(token, L"/verify") == 0) {
+            arguments.verify = true;
+        } else if (_wcsicmp(token, L"/suggested") == 0) {
+            arguments.attributes.suggested = true;
+        } else if (_wcsicmp(token, L"/base64") == 0) {
+            arguments.base64 = true;
+        } else if (_wcsicmp(token, L"/version") == 0) {
+            arguments.attributes.version = next(position) ? PositiveNumber(token) : 0;
+            arguments.understood &= arguments.attributes.version != 0;
+        } else if (_wcsicmp(token, L"/out") == 0) {
+            arguments.out = next(position) && wcslen(token) < static_cast<size_t>(kPathChars - 1) ? FullSettingsPath(token) : L"";
+            arguments.understood &= !arguments.out.empty();
+        } else if (token[0] == L'/' || haveFile || cut) {
             arguments.understood = false;  // an unknown switch, a second file, or a path cut short
         } else {
             arguments.settingsFile = FullSettingsPath(token);  // bare: the one in the current folder, as the tool takes it
             haveFile = true;
         }
     }
-    if (arguments.json && arguments.defaultAssociations) arguments.understood = false;  // one document at a time
+    // One document at a time; the document's options only with it; /verify
+    // checks a settings file.
+    const bool policyOptions = arguments.attributes.suggested || arguments.attributes.version || arguments.base64 || !arguments.out.empty();
+    if (arguments.json + arguments.defaultAssociations + arguments.verify > 1 || (policyOptions && !arguments.defaultAssociations) ||
+        (arguments.verify && !haveFile))
+        arguments.understood = false;
     return arguments;
 }
 
@@ -107,31 +148,99 @@ bool WriteToFile(HANDLE out, const std::wstring& text)
     return WriteBytes(out, bytes);
 }
 
-// Text for people goes to a file in the console's code page; a document
-// for Windows (utf8) goes as the UTF-8 it declares itself to be, its lines
-// ended as they are.
-void Write(DWORD stream, const std::wstring& text, bool utf8 = false)
+// Text for people goes to a console as it is, to a file in the console's
+// code page.
+void Write(DWORD stream, const std::wstring& text)
 {
     HANDLE out = GetStdHandle(stream);
     if (!out || out == INVALID_HANDLE_VALUE || text.empty()) return;
     DWORD mode = 0;
-    const bool written = GetConsoleMode(out, &mode) ? WriteToConsole(out, text)
-                         : utf8                     ? WriteBytes(out, Utf8(text))
-                                                    : WriteToFile(out, text);
+    const bool written = GetConsoleMode(out, &mode) ? WriteToConsole(out, text) : WriteToFile(out, text);
     if (!written) OutputDebugStringW(L"Korvane: the report could not be written whole\n");
 }
 
-// The default associations file on standard output, the types left out of
-// it named on standard error.
-int WriteDefaultAssociations(const AssociationReport& report)
+// A document for Windows goes as the UTF-8 it declares itself to be, its
+// lines ended as they are; a console shows its text.
+void WriteDocument(const std::string& utf8)
+{
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (!out || out == INVALID_HANDLE_VALUE || utf8.empty()) return;
+    DWORD mode = 0;
+    std::wstring text(utf8.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], static_cast<int>(text.size()))));
+    const bool written = GetConsoleMode(out, &mode) ? WriteToConsole(out, text) : WriteBytes(out, utf8);
+    if (!written) OutputDebugStringW(L"Korvane: the report could not be written whole\n");
+}
+
+// Bytes as base64, as Intune's policy takes the document: one line.
+std::string Base64(const std::string& bytes)
+{
+    static const char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t at = 0; at < bytes.size(); at += 3) {
+        const size_t left = bytes.size() - at;
+        unsigned group = static_cast<unsigned char>(bytes[at]) << 16;
+        if (left > 1) group |= static_cast<unsigned char>(bytes[at + 1]) << 8;
+        if (left > 2) group |= static_cast<unsigned char>(bytes[at + 2]);
+        for (int i = 0; i < 4; ++i) text += i <= static_cast<int>(left) ? digits[(group >> (18 - 6 * i)) & 63] : '=';
+    }
+    return text;
+}
+
+// The document into its own file, whole or not at all: written into a new
+// file beside it, which then takes its name in one step.
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    const std::wstring copy = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    HANDLE file = CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool written = WriteBytes(file, bytes) && FlushFileBuffers(file);
+    CloseHandle(file);
+    if (written && MoveFileExW(copy.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    DeleteFileW(copy.c_str());
+    return false;
+}
+
+// The default associations file on standard output or into its file, the
+// types left out of it named on standard error. A document that lists no
+// type is never written to a file: it would take a good one's place.
+int WriteDefaultAssociations(const AssociationReport& report, const Arguments& arguments)
 {
     std::vector<std::wstring> leftOut;
-    const std::wstring xml = DefaultAssociationsXml(report, leftOut);
-    Write(STD_OUTPUT_HANDLE, xml, true);
+    const std::string xml = Utf8(DefaultAssociationsXml(report, leftOut, arguments.attributes));
+    const std::string document = arguments.base64 ? Base64(xml) + "\r\n" : xml;
     std::wstring notes;
     for (const std::wstring& name : leftOut) notes += LoadModuleString(IDS_REPORT_LEFT_OUT, kShortTextChars) + L" " + Visible(name) + L"\n";
+    const bool listsAny = leftOut.size() < report.types.size();
+    if (!listsAny) notes += LoadModuleString(IDS_REPORT_NONE_LISTED, kShortTextChars) + L"\n";
+    if (arguments.out.empty()) {
+        WriteDocument(document);
+    } else if (listsAny && !WriteWholeFile(arguments.out, document)) {
+        notes += LoadModuleString(IDS_REPORT_NOT_WRITTEN, kShortTextChars) + L" " + Visible(arguments.out) + L"\n";
+        Write(STD_ERROR_HANDLE, notes);
+        return kExitInconsistent;
+    }
     Write(STD_ERROR_HANDLE, notes);
-    return leftOut.size() < report.types.size() ? kExitConsistent : kExitInconsistent;
+    return listsAny ? kExitConsistent : kExitInconsistent;
+}
+
+// Whether what "/Register /Silent" on the settings file registers is in
+// place: each type it would register that is not, and a stopped run, named
+// on standard error.
+int Verify(const AssociationReport& report)
+{
+    std::wstring notes;
+    if (!report.settings.found) notes += LoadModuleString(IDS_REPORT_SETTINGS_MISSING, kShortTextChars) + L": " + Visible(report.settings.path) + L"\n";
+    for (const std::wstring& name : report.settings.toDeploy) {
+        const auto type = std::find_if(report.types.begin(), report.types.end(),
+                                       [&](const TypeState& t) { return _wcsicmp(t.extension.c_str(), name.c_str()) == 0; });
+        const bool registered = type != report.types.end() && (type->status == TypeStatus::Registered || type->status == TypeStatus::ChosenForOther);
+        if (!registered) notes += LoadModuleString(IDS_REPORT_NOT_IN_PLACE, kShortTextChars) + L" ." + Visible(name) + L"\n";
+    }
+    if (report.unfinished.present)
+        notes += LoadModuleString(IDS_REPORT_RUN_STOPPED_VERIFY, kShortTextChars) + L" " + Visible(report.unfinished.data) + L"\n";
+    Write(STD_ERROR_HANDLE, notes);
+    return notes.empty() ? kExitConsistent : kExitInconsistent;
 }
 
 } // namespace
@@ -151,7 +260,8 @@ int wmain()
         return kExitUsage;
     }
     const AssociationReport report = ReadAssociationReport(arguments.settingsFile);
-    if (arguments.defaultAssociations) return WriteDefaultAssociations(report);
+    if (arguments.defaultAssociations) return WriteDefaultAssociations(report, arguments);
+    if (arguments.verify) return Verify(report);
     if (arguments.json) {
         const std::string json = FormatReportJson(report);  // ASCII only
         Write(STD_OUTPUT_HANDLE, std::wstring(json.begin(), json.end()));

@@ -81,25 +81,6 @@ size_t DisplayWidth(const std::wstring& text)
 
 } // namespace
 
-std::wstring Visible(const std::wstring& text)
-{
-    std::wstring shown;
-    for (wchar_t c : text) {
-        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029 || c == 0x200E || c == 0x200F ||
-                             (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
-        if (!control) {
-            shown += c;
-        } else if (c == L'\r' || c == L'\n' || c == L'\t') {
-            shown += c == L'\r' ? L"<CR>" : c == L'\n' ? L"<LF>" : L"<TAB>";
-        } else {
-            wchar_t mark[12];
-            swprintf(mark, 12, L"<U+%04X>", static_cast<unsigned>(c));
-            shown += mark;
-        }
-    }
-    return shown;
-}
-
 namespace {
 
 // Rows of label and value; the labels of the whole report share one
@@ -148,7 +129,7 @@ private:
 
 std::wstring Parenthesised(const std::wstring& text, const std::wstring& note) { return text + L" (" + note + L")"; }
 
-void SettingsSection(Table& table, const SettingsState& settings)
+void SettingsSection(Table& table, const SettingsFileState& settings)
 {
     std::wstring value;
     if (settings.path.empty()) {
@@ -273,13 +254,18 @@ std::wstring SummaryLine(const AssociationReport& report)
 
 using nlohmann::json;
 
+// Names of the findings, statuses and owners in the JSON: camelCase, as
+// every name of the document, so that PowerShell reads each without quotes.
 const char* const kFindingNames[] = {
-    "capability-views-differ", "class-without-capability", "capability-without-class",
-    "capability-names-another-class", "stale-backup", "client-missing", "values-differ-between-views",
-    "not-a-registered-application", "no-open-verb", "run-stopped", "owner-class-missing",
+    "capabilityViewsDiffer", "classWithoutCapability", "capabilityWithoutClass",
+    "capabilityNamesAnotherClass", "staleBackup", "clientMissing", "valuesDifferBetweenViews",
+    "notARegisteredApplication", "noOpenVerb", "runStopped", "ownerClassMissing",
 };
-const char* const kStatusNames[] = {"registered", "chosen-for-other", "stale", "not-registered"};
+const char* const kStatusNames[] = {"registered", "chosenForOther", "stale", "notRegistered"};
 const char* const kOwnerNames[] = {"none", "player", "other"};
+
+// Text, or null where there is none: one way to say "none" throughout.
+json TextOrNull(const std::wstring& text) { return text.empty() ? json() : json(Utf8(text)); }
 
 json Json(const ValueState& value)
 {
@@ -289,7 +275,7 @@ json Json(const ValueState& value)
 
 json Json(const ViewedValue& value)
 {
-    return json{{"64", Json(value.view64)}, {"32", Json(value.view32)}, {"agree", value.Agree()}};
+    return json{{"view64", Json(value.view64)}, {"view32", Json(value.view32)}, {"agree", value.Agree()}};
 }
 
 json Json(const std::vector<Finding>& findings)
@@ -299,16 +285,18 @@ json Json(const std::vector<Finding>& findings)
     return list;
 }
 
+json Json(const std::optional<bool>& known) { return known ? json(*known) : json(); }
+
 json Json(const VerbState& verb)
 {
-    return json{{"name", Utf8(verb.name)}, {"command", Utf8(verb.command)}, {"client", Utf8(verb.client)},
-                {"clientExists", verb.clientExists ? json(*verb.clientExists) : json()}};
+    return json{{"name", Utf8(verb.name)}, {"command", Utf8(verb.command)}, {"client", TextOrNull(verb.client)},
+                {"clientExists", Json(verb.clientExists)}};
 }
 
 json Json(const HandlerState& handler)
 {
     return json{{"command", Json(handler.command)}, {"ours", handler.ours}, {"name", Json(handler.displayName)},
-                {"backup", Json(handler.backup)}, {"clientExists", handler.verb && handler.verb->clientExists ? json(*handler.verb->clientExists) : json()},
+                {"backup", Json(handler.backup)}, {"clientExists", handler.verb ? Json(handler.verb->clientExists) : json()},
                 {"findings", Json(handler.findings)}};
 }
 
@@ -318,7 +306,7 @@ json Json(const TypeState& type)
     for (const VerbState& verb : type.verbs) verbs.push_back(Json(verb));
     json typeClass = nullptr;
     if (type.classPresent) {
-        typeClass = json{{"progId", Utf8(MakeProgId(type.extension))}, {"description", Utf8(type.description)},
+        typeClass = json{{"progId", Utf8(MakeProgId(type.extension))}, {"description", TextOrNull(type.description)},
                          {"icon", Json(type.icon)}, {"iconLocal", type.iconLocal}, {"iconFileExists", type.iconFileExists},
                          {"iconLoads", type.iconLoads}, {"verbs", verbs}};
     }
@@ -330,10 +318,26 @@ json Json(const TypeState& type)
         {"class", typeClass},
         {"extensionKey", {{"owner", Json(type.owner)}, {"ownerIs", kOwnerNames[static_cast<int>(type.ownerKind)]},
                           {"backup", Json(type.backup)}}},
-        {"userChoice", type.doubleClick.userChoice.empty() ? json() : json(Utf8(type.doubleClick.userChoice))},
-        {"doubleClick", {{"progId", Utf8(type.doubleClick.progId)}, {"opensPlayer", type.opensPlayer}}},
+        {"userChoice", TextOrNull(type.doubleClick.userChoice)},
+        {"doubleClick", {{"progId", TextOrNull(type.doubleClick.progId)}, {"opensPlayer", type.opensPlayer}}},
         {"findings", Json(type.findings)},
     };
+}
+
+// The computer's name, and the user the report runs as: the user's choice
+// and what a double-click opens are that user's.
+std::wstring ComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = L"";
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &length) ? name : L"";
+}
+
+std::wstring UserName()
+{
+    wchar_t name[257] = L"";
+    DWORD length = 257;
+    return GetUserNameW(name, &length) ? name : L"";
 }
 
 } // namespace
@@ -372,7 +376,7 @@ std::wstring FormatReportText(const AssociationReport& report)
 
 std::string FormatReportJson(const AssociationReport& report)
 {
-    const SettingsState& s = report.settings;
+    const SettingsFileState& s = report.settings;
     json defaultPrograms = json::array();
     for (const NamedViewedValue& v : report.defaultPrograms)
         defaultPrograms.push_back(json{{"key", Utf8(v.key)}, {"name", Utf8(v.name)}, {"value", Json(v.value)}});
@@ -381,9 +385,15 @@ std::string FormatReportJson(const AssociationReport& report)
     json summary{{"types", report.types.size()}, {"opensPlayer", report.OpeningWithPlayer()}};
     for (TypeStatus status : {TypeStatus::Registered, TypeStatus::ChosenForOther, TypeStatus::Stale, TypeStatus::NotRegistered})
         summary[kStatusNames[static_cast<int>(status)]] = report.Count(status);
+    json toDeploy = json::array();
+    for (const std::wstring& name : s.toDeploy) toDeploy.push_back(Utf8(name));
     const json document{
-        {"settingsFile", {{"path", s.path.empty() ? json() : json(Utf8(s.path))}, {"found", s.found},
-                          {"hasTypeList", s.hasTypeList}, {"storedTypes", s.storedTypes}}},
+        {"schemaVersion", kReportSchemaVersion},
+        {"tool", {{"name", "KorvaneAssocCheck"}, {"version", KORVANE_VERSION_TEXT}}},
+        {"computerName", TextOrNull(ComputerName())},
+        {"userName", TextOrNull(UserName())},
+        {"settingsFile", {{"path", TextOrNull(s.path)}, {"found", s.found}, {"hasTypeList", s.hasTypeList},
+                          {"storedTypes", s.storedTypes}, {"silentRegistrationTypes", toDeploy}}},
         {"defaultPrograms", {{"values", defaultPrograms}, {"findings", Json(report.defaultProgramsFindings)}}},
         {"audioCd", Json(report.audioCd)},
         {"folderVerb", Json(report.folder)},

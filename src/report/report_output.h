@@ -10,17 +10,16 @@
 // the end; texts from the resource module.
 std::wstring FormatReportText(const AssociationReport& report);
 
-// Registry text as one row can show it: a line break, another control
-// character or a mark that turns the direction of text, written into the
-// report, would break its table or forge a line, so each is shown by a
-// visible mark instead ("<CR>", "<LF>", "<TAB>", "<U+202E>").
-std::wstring Visible(const std::wstring& text);
-
 // UTF-16 text as UTF-8, as the JSON library takes text.
 std::string Utf8(const std::wstring& text);
 
+// The version of the JSON document's form (docs/report.schema.json): raised
+// whenever a name goes or changes its meaning; names may be added.
+constexpr int kReportSchemaVersion = 1;
+
 // The same facts as one JSON document, in ASCII (every other character
-// escaped); names and values are fixed English words, never translated.
+// escaped); names and values are fixed English words in camelCase, never
+// translated, and "none" is always null.
 std::string FormatReportJson(const AssociationReport& report);
 
 #endif

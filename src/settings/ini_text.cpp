@@ -39,34 +39,20 @@ bool EncodeExactly(UINT codePage, const std::wstring& text, std::vector<BYTE>& b
 {
     if (text.empty()) return true;
     if (text.size() > static_cast<size_t>(INT_MAX / 4)) return false;
-    const bool utf8 = codePage == CP_UTF8;
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
-    BOOL* defaultUsed = utf8 ? nullptr : &usedDefault;
     const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, defaultUsed);
+    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &usedDefault);
     if (size <= 0 || usedDefault) return false;
     const size_t start = bytes.size();
     bytes.resize(start + static_cast<size_t>(size));
-    WideCharToMultiByte(codePage, flags, text.data(), length, reinterpret_cast<char*>(&bytes[start]), size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, reinterpret_cast<char*>(&bytes[start]), size, nullptr, nullptr);
     return true;
 }
 
-void AppendUtf16(const std::wstring& text, bool bigEndian, std::vector<BYTE>& bytes)
-{
-    for (wchar_t c : text) {
-        const BYTE low = static_cast<BYTE>(c & 0xFF), high = static_cast<BYTE>(c >> 8);
-        bytes.push_back(bigEndian ? high : low);
-        bytes.push_back(bigEndian ? low : high);
-    }
-}
-
-// The blanks the profile functions trim: the ASCII ones and the DOS
-// end-of-file mark; a no-break or ideographic space is text to them.
-bool IsBlank(wchar_t c)
-{
-    return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f' || c == 0x1A;
-}
+// The blanks the profile functions trim: tab to carriage return, the
+// space and the DOS end-of-file mark; a no-break or ideographic space is
+// text to them.
+bool IsBlank(wchar_t c) { return (c >= L'\t' && c <= L'\r') || c == L' ' || c == 0x1A; }
 
 std::wstring Trim(const std::wstring& text)
 {
@@ -76,12 +62,12 @@ std::wstring Trim(const std::wstring& text)
     return text.substr(start, end - start);
 }
 
-// Names compare in any letter case of the ASCII letters, as the profile
-// functions compare them.
+// Names match in any letter case of the ASCII letters, as the profile
+// functions match them; "é" and "É" are two names to them.
 std::wstring Folded(std::wstring name)
 {
     for (wchar_t& c : name)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
     return name;
 }
 
@@ -96,13 +82,14 @@ size_t LineEnd(const Char* text, size_t size, size_t start, size_t& endLength)
     return at;
 }
 
-// "[name]" as the profile functions take it: the name runs to the last "]".
+// "[name]" as the profile functions take it: the name runs to the last "]",
+// blanks around it dropped.
 bool SectionName(const std::wstring& trimmed, std::wstring& name)
 {
     if (trimmed.empty() || trimmed[0] != L'[') return false;
     const size_t close = trimmed.rfind(L']');
     if (close == std::wstring::npos) return false;  // a key line then, as the profile functions read it
-    name = trimmed.substr(1, close - 1);
+    name = Trim(trimmed.substr(1, close - 1));
     return true;
 }
 
@@ -112,6 +99,17 @@ std::wstring KeyName(const std::wstring& trimmed)
 {
     const size_t equals = trimmed.find(L'=');
     return equals == std::wstring::npos ? trimmed : Trim(trimmed.substr(0, equals));
+}
+
+// A value as the profile functions will read it back: they drop blanks at
+// its ends and a pair of matching quotes around it, so such a value goes
+// in double quotes, of which they take away just the one pair.
+std::wstring Quoted(const std::wstring& value)
+{
+    if (value.empty()) return value;
+    const wchar_t first = value.front(), last = value.back();
+    const bool quotes = value.size() > 1 && (first == L'"' || first == L'\'') && last == first;
+    return IsBlank(first) || IsBlank(last) || quotes ? L"\"" + value + L"\"" : value;
 }
 
 } // namespace
@@ -135,8 +133,15 @@ bool DecodeSettingsText(const std::vector<BYTE>& bytes, TextForm& form, std::wst
         return true;
     }
     // Without a mark the profile functions read the ANSI code page; a NUL
-    // says the file is something else (UTF-16 without its mark, say).
+    // says the file is something else (UTF-16 without its mark, say). A file
+    // that is valid UTF-8 beyond ASCII was saved as UTF-8 (the code page
+    // 1252 would take every byte of it, and misread every letter).
     if (std::find(bytes.begin(), bytes.end(), BYTE{0}) != bytes.end()) return false;
+    const bool beyondAscii = std::any_of(bytes.begin(), bytes.end(), [](BYTE b) { return b >= 0x80; });
+    if (beyondAscii && Decode(CP_UTF8, bytes.data(), bytes.size(), text)) {
+        form = TextForm::Utf8Bare;
+        return true;
+    }
     if (!Decode(AnsiCodePage(), bytes.data(), bytes.size(), text)) return false;
     form = TextForm::Ansi;
     return true;
@@ -145,49 +150,31 @@ bool DecodeSettingsText(const std::vector<BYTE>& bytes, TextForm& form, std::wst
 bool IniText::Encode(TextForm form, const std::vector<BYTE>* original, std::vector<BYTE>& bytes) const
 {
     std::vector<BYTE> encoded;
-    switch (form) {
-    case TextForm::Ansi: {
-        // The lines of the file as read, as bytes: a CR or LF byte is the
-        // same character in every code page, so they part where the text's
-        // lines part.
-        std::vector<std::pair<size_t, size_t>> read;  // offset and length, with the line end
-        const BYTE* raw = original ? original->data() : nullptr;
-        const size_t size = original ? original->size() : 0;
-        for (size_t start = 0, length = 0; start < size; start += length) {
-            size_t endLength = 0;
-            length = LineEnd(raw, size, start, endLength) - start + endLength;
-            read.emplace_back(start, length);
-        }
-        for (const Line& line : lines_) {
-            if (!line.changed && line.origin < read.size()) {
-                encoded.insert(encoded.end(), raw + read[line.origin].first, raw + read[line.origin].first + read[line.origin].second);
-            } else if (!EncodeExactly(AnsiCodePage(), line.text + line.end, encoded)) {
-                return false;
-            }
-        }
-        break;
+    if (form != TextForm::Ansi) {
+        encoded.assign(kUtf16LeMark, kUtf16LeMark + 2);
+        for (const Line& line : lines_)
+            for (const std::wstring* part : {&line.text, &line.end})
+                for (wchar_t c : *part) encoded.insert(encoded.end(), {static_cast<BYTE>(c & 0xFF), static_cast<BYTE>(c >> 8)});
+        bytes = std::move(encoded);
+        return true;
     }
-    case TextForm::Utf8:
-        // Valid UTF-8 decodes and encodes exactly; a lone surrogate, which
-        // UTF-8 cannot carry, becomes U+FFFD rather than the file another form.
-        encoded.assign(kUtf8Mark, kUtf8Mark + 3);
-        for (const Line& line : lines_) {
-            const std::wstring text = line.text + line.end;
-            const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-            const size_t start = encoded.size();
-            encoded.resize(start + static_cast<size_t>(size > 0 ? size : 0));
-            if (size > 0)
-                WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    reinterpret_cast<char*>(&encoded[start]), size, nullptr, nullptr);
-        }
-        break;
-    case TextForm::Utf16Le:
-    case TextForm::Utf16Be: {
-        const bool big = form == TextForm::Utf16Be;
-        encoded.assign(big ? kUtf16BeMark : kUtf16LeMark, (big ? kUtf16BeMark : kUtf16LeMark) + 2);
-        AppendUtf16(Text(), big, encoded);
-        break;
+    // The lines of the file as read, as bytes: a CR or LF byte is the same
+    // character in every code page, so they part where the text's lines
+    // part.
+    std::vector<std::pair<size_t, size_t>> read;  // offset and length, with the line end
+    const BYTE* raw = original ? original->data() : nullptr;
+    const size_t size = original ? original->size() : 0;
+    for (size_t start = 0, length = 0; start < size; start += length) {
+        size_t endLength = 0;
+        length = LineEnd(raw, size, start, endLength) - start + endLength;
+        read.emplace_back(start, length);
     }
+    for (const Line& line : lines_) {
+        if (!line.changed && line.origin < read.size()) {
+            encoded.insert(encoded.end(), raw + read[line.origin].first, raw + read[line.origin].first + read[line.origin].second);
+        } else if (!EncodeExactly(AnsiCodePage(), line.text + line.end, encoded)) {
+            return false;
+        }
     }
     bytes = std::move(encoded);
     return true;
@@ -198,16 +185,27 @@ IniText::IniText(const std::wstring& text)
     for (size_t start = 0; start < text.size();) {
         size_t endLength = 0;
         const size_t end = LineEnd(text.data(), text.size(), start, endLength);
-        lines_.push_back(Line{text.substr(start, end - start), text.substr(end, endLength), lines_.size(), false});
+        lines_.push_back(Line{text.substr(start, end - start), text.substr(end, endLength), lines_.size(), false, L"", false, L""});
         start = end + endLength;
     }
     if (!lines_.empty() && !lines_.front().end.empty()) newline_ = lines_.front().end;
     Index();
 }
 
+void IniText::SetLine(Line& line, const std::wstring& text)
+{
+    line.text = text;
+    const std::wstring trimmed = Trim(text);
+    const size_t equals = trimmed.find(L'=');
+    line.hasValue = equals != std::wstring::npos;
+    line.value = line.hasValue ? Trim(trimmed.substr(equals + 1)) : std::wstring();
+    line.key = trimmed.empty() ? std::wstring() : Folded(KeyName(trimmed));
+}
+
 void IniText::Index()
 {
     for (size_t i = 0; i < lines_.size(); ++i) {
+        SetLine(lines_[i], lines_[i].text);
         std::wstring name;
         if (!SectionName(Trim(lines_[i].text), name)) continue;
         if (!sections_.empty()) sections_.back().last = i;
@@ -222,7 +220,24 @@ void IniText::Insert(size_t at, const std::wstring& text)
         lines_[at - 1].end = newline_;
         lines_[at - 1].changed = true;
     }
-    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{text, newline_, kNew, true});
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), Line{L"", newline_, kNew, true, L"", false, L""});
+    SetLine(lines_[at], text);
+}
+
+const IniText::Section* IniText::SectionNamed(const std::wstring& name) const
+{
+    const auto found = firstByName_.find(Folded(Trim(name)));
+    return found == firstByName_.end() ? nullptr : &sections_[found->second];
+}
+
+const std::wstring* IniText::Find(const std::wstring& section, const std::wstring& key) const
+{
+    const Section* found = SectionNamed(section);
+    if (!found) return nullptr;
+    const std::wstring wanted = Folded(Trim(key));
+    for (size_t i = found->first + 1; i < found->last; ++i)
+        if (!lines_[i].key.empty() && lines_[i].key == wanted) return lines_[i].hasValue ? &lines_[i].value : nullptr;
+    return nullptr;
 }
 
 bool IniText::Set(const std::wstring& section, const std::wstring& key, const std::wstring& value)
@@ -234,11 +249,12 @@ bool IniText::Set(const std::wstring& section, const std::wstring& key, const st
         return false;
     std::wstring oneLine = value;
     std::replace_if(oneLine.begin(), oneLine.end(), [](wchar_t c) { return c == L'\r' || c == L'\n'; }, L' ');
+    const std::wstring line = keyName + L"=" + Quoted(oneLine);
 
     const auto found = firstByName_.find(Folded(sectionName));
     if (found == firstByName_.end()) {
         Insert(lines_.size(), L"[" + sectionName + L"]");
-        Insert(lines_.size(), keyName + L"=" + oneLine);
+        Insert(lines_.size(), line);
         firstByName_.emplace(Folded(sectionName), sections_.size());
         sections_.push_back(Section{lines_.size() - 2, lines_.size()});
         return true;
@@ -250,14 +266,13 @@ bool IniText::Set(const std::wstring& section, const std::wstring& key, const st
         const std::wstring trimmed = Trim(lines_[i].text);
         if (trimmed.empty()) continue;
         after = i + 1;
-        const std::wstring name = KeyName(trimmed);
-        if (Folded(name) == wanted) {
-            lines_[i].text = name + L"=" + oneLine;
+        if (lines_[i].key == wanted) {
+            SetLine(lines_[i], KeyName(trimmed) + L"=" + Quoted(oneLine));
             lines_[i].changed = true;
             return true;
         }
     }
-    Insert(after, keyName + L"=" + oneLine);
+    Insert(after, line);
     ++sections_[index].last;
     for (size_t s = index + 1; s < sections_.size(); ++s) {
         ++sections_[s].first;

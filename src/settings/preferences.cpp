@@ -38,15 +38,13 @@ bool ReadBoolSetting(const wchar_t* text)
     return _wtoi(text) == 1;
 }
 
-void ReadSettings()
+void ReadSettings(const SettingsText& settings)
 {
-    UINT method = GetPrivateProfileIntW(kPreference, L"ExecMethod", 2, settingsPath);
+    const UINT method = settings.Int(kPreference, L"ExecMethod", 2);
     associationContext.execMethod = method >= 5 ? 2 : static_cast<int>(method);
-
     for (const BoolSetting& setting : kBoolSettings) {
-        wchar_t value[kShortTextChars];
-        GetPrivateProfileStringW(kAssociation, setting.key, L"TRUE", value, kShortTextChars, settingsPath);
-        associationContext.*setting.field = ReadBoolSetting(value) ? 1 : 0;
+        const std::wstring value = settings.String(kAssociation, setting.key, L"TRUE", kShortTextChars);
+        associationContext.*setting.field = ReadBoolSetting(value.c_str()) ? 1 : 0;
     }
 }
 

@@ -7,9 +7,11 @@
 // reads as 1; everything else is false.
 bool ReadBoolSetting(const wchar_t* text);
 
-// Reads "ExecMethod" and the four "Association" keys from settingsPath into
+class SettingsText;
+
+// Reads "ExecMethod" and the four "Association" keys into
 // associationContext; missing keys give the defaults.
-void ReadSettings();
+void ReadSettings(const SettingsText& settings);
 
 // Writes the four "Association" keys and "ExecMethod" from
 // associationContext, in one write of the file.

@@ -2,14 +2,12 @@
 // the association tool reads some values and writes a few. Every read and
 // write of it by the tool, the dialogs and the report goes through here.
 //
-// Writing never loses the file. The whole new text is written into a file
-// of a name no one can guess, made new beside it, and then takes the
-// file's name in one step (the file's security and attributes copied to it
-// first): a run stopped at any moment leaves the old file or the new one,
-// whole. Where the file cannot be replaced so (another program holds it
-// open), it is written again in place. A file the tool cannot or must not
-// write (read-only, not an ordinary file, reached through a link) is left
-// as it is, and nothing is left beside it.
+// It is read once, whole, by the tool's own reader, which reads each form
+// as its author meant it and each key as Windows' profile functions read
+// it. Writing sets the values given, keeps every other line, and writes the
+// file in one of the two forms Windows reads (files/writing.h says how it
+// is replaced). A file the tool cannot or must not write (read-only, not
+// an ordinary file, reached through a link) is left as it is.
 #ifndef KORVANE_SETTINGS_SETTINGS_FILE_H
 #define KORVANE_SETTINGS_SETTINGS_FILE_H
 
@@ -18,16 +16,45 @@
 #include <string>
 #include <vector>
 
-// The path as every later use means it: made full once (GetFullPathNameW),
-// so that a bare name is the file in the current folder for the profile
-// functions, the file operations and the report alike. Empty for an empty
-// path, or one whose full form would not fit 1024 characters.
+#include "settings/ini_text.h"
+
+// The path as the report takes it from its command line: made full once
+// (GetFullPathNameW), so that a bare name is the file in the current
+// folder. Empty for an empty path, or one whose full form would not fit
+// 1024 characters.
 std::wstring FullSettingsPath(const std::wstring& given);
 
-// The whole value of a key, however long: read again with a larger buffer
-// while a read fills the buffer. complete is false when even the largest
-// buffer the program allows was filled: the text is then cut short.
-std::wstring ReadWholeSetting(const wchar_t* path, const wchar_t* section, const wchar_t* key, bool& complete);
+enum class SettingsState {
+    Missing,     // no file of that name: every value takes its default
+    Read,
+    Unreadable,  // there, but not an ordinary file reached by its own path, too large, or not text
+};
+
+// The settings file as read once.
+class SettingsText {
+public:
+    SettingsState state = SettingsState::Missing;
+
+    // A value as GetPrivateProfileStringW gives it into a buffer of capacity
+    // characters: fallback where the key is missing, one pair of matching
+    // quotes around it taken away, cut to capacity - 1 characters.
+    std::wstring String(const wchar_t* section, const wchar_t* key, const std::wstring& fallback, size_t capacity) const;
+
+    // A value as GetPrivateProfileIntW reads it: a number in decimal (or
+    // with 0x, 0o or 0b), its sign, the digits it starts with; fallback for
+    // a missing or empty value.
+    UINT Int(const wchar_t* section, const wchar_t* key, int fallback) const;
+
+    // True when the key is there with a value, empty or not.
+    bool Has(const wchar_t* section, const wchar_t* key) const;
+
+    IniText ini;
+};
+
+// Reads the file at path (a full path) once: an ordinary file with one
+// name, reached through no link, of less than 64 MiB, in a form the tool
+// reads.
+SettingsText ReadSettingsFile(const std::wstring& path);
 
 struct SettingValue {
     std::wstring section;
@@ -36,20 +63,11 @@ struct SettingValue {
 };
 
 // Sets every value given in the file at path (a full path) in one write;
-// every other line of the file stays as it was. The file keeps its form
-// (ANSI, UTF-16 either way round, UTF-8 with its mark) unless it is in the
-// ANSI code page and a text does not fit it: then it becomes UTF-16 with
-// its mark. A file that does not exist yet is made. False when the file
-// was left as it is (why goes to the debugger).
+// every other line of the file stays as it was. A file in the ANSI code
+// page stays so, byte for byte, unless a text does not fit the code page;
+// every other file (or that one, then) is written in UTF-16LE with its
+// mark, converted whole. A file that does not exist yet is made. False
+// when the file was left as it is (why goes to the debugger).
 bool WriteSettingValues(const std::wstring& path, const std::vector<SettingValue>& values);
-
-// The step that puts the written copy in the file's place. It is the one
-// step whose failures the system cannot be made to show at will, so a test
-// may put another in its place. On failure it says why with SetLastError;
-// the copy is then still open at its own name, and the file at path may be
-// there unchanged, gone, or renamed.
-using MoveIntoPlaceFn = bool (*)(HANDLE copy, const std::wstring& path, bool replace);
-bool MoveIntoPlace(HANDLE copy, const std::wstring& path, bool replace);
-extern MoveIntoPlaceFn g_moveIntoPlace;
 
 #endif

@@ -1,60 +1,77 @@
 #include "settings/type_store.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
+#include <algorithm>
 #include <cwchar>
-#include <string>
-#include <vector>
 
 #include "app/context.h"
-#include "registry/file_type_class.h"
-#include "settings/settings_file.h"
 
 namespace {
 
 const wchar_t kListSection[] = L"RegisterdExtensions";  // spelled as the player has always spelled it
 const wchar_t kListKey[] = L"Extensions";
+const wchar_t kTickedKey[] = L"Ticked";
+// The longest list read whole: far beyond any list of types a player keeps.
+constexpr size_t kLongestList = 1u << 21;
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 const wchar_t* WithoutLeadingDot(const wchar_t* name) { return name[0] == L'.' ? name + 1 : name; }
 
-bool HasSection(const wchar_t* path, const wchar_t* name)
-{
-    wchar_t keys[4];
-    return GetPrivateProfileStringW(name, nullptr, L"", keys, 4, path) > 0;
-}
+bool SameName(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
-// The names of the list. Every writer ends each name with ";", so a last
-// name without it was cut short (by a writer with a limit, or a file cut
-// off); it is not taken unless a section of its own says the name is
-// whole, as in a list written by hand.
-std::vector<std::wstring> StoredNames(const wchar_t* path)
+// The names of a list value, with what cannot be a type of the player's
+// passed to skipped.
+std::vector<std::wstring> ListNames(const SettingsText& settings, const wchar_t* key, std::vector<SkippedType>* skipped)
 {
-    bool complete = false;
-    const std::wstring list = ReadWholeSetting(path, kListSection, kListKey, complete);
+    const std::wstring list = settings.String(kListSection, key, L"", kLongestList + 1);
+    const bool whole = list.size() < kLongestList;
     std::vector<std::wstring> names;
-    size_t start = 0;
-    while (start < list.size()) {
-        const size_t end = list.find(L';', start);
-        std::wstring name = list.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
-        start = end == std::wstring::npos ? list.size() : end + 1;
-        name = WithoutLeadingDot(name.c_str());
-        if (name.empty()) continue;
-        const bool cut = end == std::wstring::npos && (!complete || !HasSection(path, name.c_str()));
-        if (cut || !IsRegistrableExtension(name)) {
-            // A name cut short is a type the user never had; one that can
-            // never be registered could not be stored back either.
-            OutputDebugStringW(L"Korvane: a stored type whose name is cut short or cannot be registered was skipped\n");
-            continue;
+    for (size_t start = 0; start < list.size();) {
+        const size_t end = std::min(list.find(L';', start), list.size());
+        if (end == list.size() && !whole) break;  // cut at the limit: the last name may be cut short
+        size_t first = start, last = end;
+        while (first < last && IsBlank(list[first])) ++first;
+        while (last > first && IsBlank(list[last - 1])) --last;
+        std::wstring name = WithoutLeadingDot(list.substr(first, last - first).c_str());
+        start = end + 1;
+        const ExtensionFault fault = CheckExtension(name);
+        if (fault == ExtensionFault::None) {
+            names.push_back(std::move(name));
+        } else if (fault != ExtensionFault::Empty && skipped) {
+            OutputDebugStringW(L"Korvane: a stored type that can be no type of the player's was skipped\n");
+            skipped->push_back({std::move(name), fault});
         }
-        names.push_back(std::move(name));
     }
     return names;
 }
 
-std::vector<SettingValue> StoredTypeValues(const FileTypeList& list)
+} // namespace
+
+StoredTypes LoadStoredTypes(const SettingsText& settings)
+{
+    StoredTypes stored;
+    stored.listed = !settings.String(kListSection, kListKey, L"", 4).empty();
+    for (const std::wstring& name : ListNames(settings, kListKey, &stored.skipped)) {
+        FileTypeEntry entry(name, settings.String(name.c_str(), L"Description", L"", kPathChars),
+                            settings.String(name.c_str(), L"IconPath", resourceModulePath, kPathChars),
+                            static_cast<int32_t>(settings.Int(name.c_str(), L"IconId", DefaultIconIdOf(name))), 0u);
+        UseRunLanguage(entry);
+        UseLocalIconOnly(entry);  // the file is any user's to edit
+        stored.types.push_back(std::move(entry));
+    }
+    stored.choiceKept = settings.Has(kListSection, kTickedKey);
+    stored.ticked = ListNames(settings, kTickedKey, nullptr);
+    return stored;
+}
+
+void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
 {
     std::vector<SettingValue> values;
-    std::wstring extensions;
+    std::wstring extensions, ticked;
+    const std::wstring moduleName = PathFindFileNameW(resourceModulePath);
     for (const FileTypeEntry& entry : list) {
         if (entry.IsPseudoType()) continue;
         const wchar_t* name = WithoutLeadingDot(entry.extension.c_str());
@@ -64,39 +81,35 @@ std::vector<SettingValue> StoredTypeValues(const FileTypeList& list)
             OutputDebugStringW(L"Korvane: a type without a storable name was not stored\n");
             continue;
         }
-        extensions += name;
-        extensions += L';';
-        values.push_back({name, L"Description", entry.description});
-        values.push_back({name, L"IconPath", entry.iconPath});
+        extensions += name + std::wstring(L";");
+        if (entry.flags & FT_ASSOCIATED) ticked += name + std::wstring(L";");
+        // The resource module by its name alone, which the next run finds
+        // wherever the module is then.
+        const bool ownIcon = !moduleName.empty() && (entry.iconPath == resourceModulePath || NamesResourceModule(entry.iconPath));
+        values.push_back({name, L"Description", StoredDescription(entry)});
+        values.push_back({name, L"IconPath", ownIcon ? moduleName : entry.iconPath});
         values.push_back({name, L"IconId", std::to_wstring(entry.iconId)});
     }
     values.push_back({kListSection, kListKey, extensions});
-    return values;
+    values.push_back({kListSection, kTickedKey, ticked});
+    WriteSettingValues(path, values);
 }
 
-} // namespace
-
-void LoadStoredTypes(const wchar_t* path, FileTypeList& list)
+std::vector<std::wstring> TypesToDeploy(const StoredTypes& stored, const FileTypeList& registeredNow)
 {
-    for (const std::wstring& name : StoredNames(path)) {
-        wchar_t description[kPathChars];
-        wchar_t iconPath[kPathChars];
-        GetPrivateProfileStringW(name.c_str(), L"Description", L"", description, kPathChars, path);
-        GetPrivateProfileStringW(name.c_str(), L"IconPath", resourceModulePath, iconPath, kPathChars, path);
-        // Without an icon of its own, the resource module's icon for the type.
-        const int iconId = static_cast<int>(GetPrivateProfileIntW(name.c_str(), L"IconId", DefaultIconIdOf(name), path));
-        list.emplace_back(name, description, iconPath, iconId, 0u);
-        UseLocalIconOnly(list.back());  // the file is any user's to edit
-    }
-}
-
-bool HasStoredTypeList(const wchar_t* path)
-{
-    wchar_t probe[4];
-    return GetPrivateProfileStringW(kListSection, kListKey, L"", probe, 4, path) > 0;
-}
-
-void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
-{
-    WriteSettingValues(path, StoredTypeValues(list));
+    std::vector<std::wstring> names;
+    auto listedIn = [](const FileTypeList& list, const std::wstring& name) {
+        return std::any_of(list.begin(), list.end(), [&](const FileTypeEntry& e) { return SameName(e.extension, name); });
+    };
+    auto add = [&](const std::wstring& name) {
+        if (std::none_of(names.begin(), names.end(), [&](const std::wstring& n) { return SameName(n, name); })) names.push_back(name);
+    };
+    // A ticked name is a type where the file or the player describes it.
+    for (const std::wstring& name : stored.ticked)
+        if (stored.choiceKept && (listedIn(stored.types, name) || BuiltinRow(name) >= 0 || listedIn(registeredNow, name))) add(name);
+    if (!stored.choiceKept)
+        for (const FileTypeEntry& entry : stored.types) add(entry.extension);
+    for (const FileTypeEntry& entry : registeredNow)
+        if (!entry.IsPseudoType() && IsRegistrableExtension(entry.extension)) add(entry.extension);
+    return names;
 }

@@ -76,6 +76,7 @@ UINT ReasonText(ExtensionFault fault)
     switch (fault) {
     case ExtensionFault::TooLong: return IDS_EXTENSION_TOO_LONG;
     case ExtensionFault::BadCharacter: return IDS_EXTENSION_BAD_CHAR;
+    case ExtensionFault::Executable: return IDS_EXTENSION_RUNS;
     default: return IDS_EXTENSION_ONLY_DOTS;  // a lone "." leaves nothing but dots behind
     }
 }

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "app/context.h"
+#include "files/paths.h"
 #include "app/texts.h"
 #include "catalogue/icons.h"
 #include "resource.h"
@@ -171,11 +172,12 @@ void OnBrowse(HWND dialog)
     open.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
     HideRefusal();
     const bool chosen = GetOpenFileNameW(&open) != FALSE;
-    if (chosen && !IsLocalFixedPath(file)) {
+    if (chosen && !OpensAsLocalFile(file)) {
         // The elevated tool opens no icon from the network or a removable
-        // drive: it would hand the administrator's credentials to a server,
-        // and every user's Explorer would fetch the file.
-        OutputDebugStringW(L"Korvane: the icon picker refused a file not on a local fixed drive\n");
+        // drive, nor through a link to one: it would hand the
+        // administrator's credentials to a server, and every user's
+        // Explorer would fetch the file.
+        OutputDebugStringW(L"Korvane: the icon picker refused a file that is not an ordinary local file\n");
         ShowRefusal(dialog);
     } else if (chosen) {
         wcscpy_s(workingPath, kPathChars, file);
