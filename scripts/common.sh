@@ -14,7 +14,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # What building and testing needs, and any further packages named.
 korvane_packages() {
     local wanted="wine64 wine g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools \
-cmake googletest nlohmann-json3-dev $*"
+cmake googletest nlohmann-json3-dev python3 python3-jsonschema $*"
     local missing=""
     for p in $wanted; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
@@ -84,6 +84,9 @@ korvane_prefix() {
     else
         wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
     fi
+    # A program that crashes ends there, its exception in its exit code:
+    # winedbg, started on a crash, waits minutes for a console nobody reads.
+    wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f </dev/null >/dev/null 2>&1 || true
     # The screen's DPI (96 = 100 %), read by each program as it starts.
     wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null 2>&1
     wineserver -k 2>/dev/null || true

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <shlobj.h>
+
 #include "associate/default_apps.h"
 #include "driver/dialog_driver.h"
 #include "resource.h"
@@ -91,19 +93,62 @@ protected:
     const std::wstring settingsApp_ = folder_.File(L"settings\\Tovrix.exe");
 };
 
+// Command lines the tool must not act on, each answered with its exit code
+// and without a window (a dialog would keep it open until WaitExit gives
+// up): nothing is read, made or written. The player may be anyone's, and
+// the prompt that elevates it looks the same whatever it passes.
 TEST_F(InstalledTool, ExitCodesWithoutDialogs)
 {
+    const DWORD bad = static_cast<DWORD>(-1), silentBad = 87;
+    wchar_t startUp[MAX_PATH] = L"";
+    SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTUP | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, startUp);
+    const std::wstring script = std::wstring(startUp) + L"\\korvane.cmd", ini = folder_.File(L"Korvane.ini");
+    // On the test share, a settings file that would register a type of its own if it were read.
+    const std::wstring shared = BesideTests(L"testdata-remote\\Korvane.ini");
+    WriteTextFile(shared, L"[RegisterdExtensions]\r\nExtensions=kvshare;\r\n");
     const struct { std::wstring arguments; DWORD exitCode; } cases[] = {
-        {L"", static_cast<DWORD>(-1)}, {L"/TopMost", static_cast<DWORD>(-1)}, {ini_, static_cast<DWORD>(-1)},
-        {L"/Silent " + ini_, static_cast<DWORD>(-1)}, {L"/Register /Silent /Quiet " + ini_, static_cast<DWORD>(-1)},
-        {L"/Register /Silent", static_cast<DWORD>(-1)}, {L"/Register /Silent C:\\" + std::wstring(1100, L'p'), static_cast<DWORD>(-1)},
-        {L"/unregister " + ini_, 1}, {L"/Register /Unregister /TopMost " + ini_, 1}, {L"/SILENT /Unregister " + ini_, 1},
+        {L"", bad}, {L"/TopMost", bad}, {ini_, bad},
+        // A word that looks like a switch and is none, a second path: never a dialog nobody can answer.
+        {L"/Register -Silent " + ini_, bad}, {L"/Register /Slient " + ini_, bad}, {L"/Register " + ini_ + L" extra", bad},
+        {L"/Register /Silent /Quiet " + ini_, silentBad}, {L"/Register /Silent", silentBad}, {L"/Silent " + ini_, silentBad},
+        {L"/Register /Silent C:\\" + std::wstring(1100, L'p'), silentBad}, {L"/Register " + ini_ + L" /Log x.log", bad},
+        // Settings files that are not the player's: a script every user runs at sign-in, a share (asked
+        // for the machine's credentials), the forms that pass by the checks of a path, a device.
+        {L"/Register \"" + script + L"\"", bad}, {L"/Register \\\\192.0.2.1\\share\\Korvane.ini", bad},
+        {L"/Register /Silent \\\\192.0.2.1\\share\\Korvane.ini", silentBad}, {L"/Register R:\\Korvane.ini", bad},
+        {L"/Register \"\\\\?\\" + ini + L"\"", bad}, {L"/Register \"\\\\.\\" + ini + L"\"", bad},
+        {L"/Register \"" + ini + L":hidden.ini\"", bad}, {L"/Register \"" + folder_.File(L"CON.ini") + L"\"", bad},
+        {L"/Unregister \"" + script + L"\"", bad},
+        {L"/unregister " + ini_, 1}, {L"/Register /Unregister /TopMost " + ini_, 1},
     };
     const std::wstring before = PlayersState() + Snapshot(HKEY_CLASSES_ROOT, L".mp3");  // a bad command line changes nothing
     for (const auto& c : cases) EXPECT_EQ(WaitExit(StartProcess(Tool(), c.arguments)), c.exitCode) << testing::PrintToString(c.arguments);
     EXPECT_EQ(PlayersState() + Snapshot(HKEY_CLASSES_ROOT, L".mp3"), before);
-    EXPECT_EQ(IniString(folder_.File(L"Korvane.ini"), L"Preference", L"ExecMethod"), kMissing) << "no settings written";
+    for (const std::wstring& file : {ini, script, ini + L":hidden.ini"})
+        EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES) << testing::PrintToString(file) << " made";
     EXPECT_TRUE(SettingsAppLaunched(0).empty()) << "/Unregister never opens Windows' default apps";
+    DeleteFileW(shared.c_str());
+}
+
+// A dialog run where nobody sees its windows (a service's window station,
+// session 0) ends at once, as a bad command line does.
+TEST_F(InstalledTool, NoDialogWhereNobodySeesIt)
+{
+    HWINSTA own = GetProcessWindowStation(), hidden = CreateWindowStationW(L"KorvaneHidden", 0, WINSTA_ALL_ACCESS, nullptr);
+    ASSERT_NE(hidden, nullptr);
+    SetProcessWindowStation(hidden);
+    HDESK desktop = CreateDesktopW(L"Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr);
+    SetProcessWindowStation(own);
+    ASSERT_NE(desktop, nullptr);
+    STARTUPINFOW startup{sizeof(startup)};
+    startup.lpDesktop = const_cast<wchar_t*>(L"KorvaneHidden\\Default");
+    std::wstring commandLine = L"\"" + Tool() + L"\" /Register " + ini_;
+    PROCESS_INFORMATION tool{};
+    ASSERT_TRUE(CreateProcessW(Tool().c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &tool));
+    EXPECT_EQ(WaitExit(tool), static_cast<DWORD>(-1));
+    EXPECT_EQ(GetFileAttributesW(folder_.File(L"Korvane.ini").c_str()), INVALID_FILE_ATTRIBUTES) << "nothing saved";
+    CloseDesktop(desktop);
+    CloseWindowStation(hidden);
 }
 
 TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
@@ -170,11 +215,18 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
 
     // Windows 7 (Wine's own default): its Default Programs page, by the
     // system folder's control.exe started there, through the desktop's shell.
+    // The user unticks wav there: a silent run later leaves it so, and
+    // registers what is ticked.
     PutString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", L"win7");
     ControlPanelStandIn controlPanel;
     tool = StartProcess(Tool(), L"/Register " + ini_);
-    EXPECT_TRUE(DriveRegistration(tool.dwProcessId, RegistrationScript{}));
+    RegistrationScript untickWav;
+    untickWav.untick = {L"wa"};
+    EXPECT_TRUE(DriveRegistration(tool.dwProcessId, untickWav));
     EXPECT_EQ(WaitExit(tool), 1u);
+    DeleteTree(HKEY_CLASSES_ROOT, L"Korvane mp3 File", 0);
+    EXPECT_EQ(WaitExit(StartProcess(Tool(), L"/Register /Silent " + ini_)), 0u);
+    EXPECT_EQ(Snapshot(HKEY_LOCAL_MACHINE, kCapability), record.substr(0, record.find(L"  \".wav\""))) << "mp3 alone";
     const std::vector<std::string> page{"\"" + Narrow(controlPanel.system) + "\\control.exe\" /name Microsoft.DefaultPrograms "
                                         "/page pageDefaultProgram\\pageAdvancedSettings?pszAppName=Korvane%20Player"};
     EXPECT_EQ(Launched(controlPanel.log, 1), page);
@@ -354,7 +406,7 @@ TEST_F(InstalledTool, ARunStoppedAtAnyMomentIsFinishedByTheNext)
         const std::vector<BYTE> settings = FileBytes(ini);
         const ToolRun whole = RunTool(run + ini_);
         const DWORD writing = whole.writingMs;
-        EXPECT_EQ(whole.exitCode, 1u) << "a window no answer closes would never let the run end";
+        EXPECT_EQ(whole.exitCode, run == L"/Register /Silent " ? 0u : 1u) << "a window no answer closes would never let the run end";
         EXPECT_EQ(GetString(HKEY_CLASSES_ROOT, kAudioCommand, L"Before Korvane"), L"older.exe \"%L\"") << "the handlers stay";
         EXPECT_EQ(StaleOlderTypes(), 0) << "every backup given back or dropped";
         const std::vector<std::wstring> expected = OlderVersionState();

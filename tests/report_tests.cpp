@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include <codecvt>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <locale>
 #include <memory>
@@ -28,6 +30,15 @@ const std::wstring kUserChoice = std::wstring(kFileExts) + L"\\.kvr";
 std::wstring Report() { return InstallDir() + L"\\KorvaneAssocCheck.exe"; }
 
 std::wstring Wide(const std::string& utf8) { return std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>>().from_bytes(utf8); }
+
+// Keeps a document for the readers that check it after the tests, in the
+// folder KORVANE_DOCUMENTS names (see tests/CMakeLists.txt).
+void KeepDocument(const std::string& name, const std::string& bytes)
+{
+    wchar_t folder[MAX_PATH] = L"";
+    if (!GetEnvironmentVariableW(L"KORVANE_DOCUMENTS", folder, MAX_PATH)) return;
+    std::ofstream(std::filesystem::path(folder) / name, std::ios::binary) << bytes;
+}
 
 // The keys the report reads (Wine's own processes write elsewhere below HKCU\Software).
 const std::vector<std::pair<HKEY, std::wstring>> kReportedKeys = {
@@ -81,39 +92,39 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         const char* status;   // of .kvr, in the JSON
         nlohmann::json finding;  // of .kvr, in the JSON: one, several or none (null)
         std::wstring line;    // in the readable report
-        const char* opens = "";  // the class a double-click on a .kvr file opens; "": Windows asks
+        const char* opens = nullptr;  // the class a double-click on a .kvr file opens; null: Windows asks
         const char* owner = "none";  // of the .kvr key, in the JSON
     } cases[] = {
         {"clean, no settings file", [] {}, 0, "registered", nullptr,  // each section, a blank line apart
          L"\n\nAudio CD: none\n  Command                           (missing)\n  Backup                            none\n\n"
          L"Folder verb: none\n  Name                              (missing)\n  Command                           (missing)\n\n"},
         {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
-         1, "stale", "capability-views-differ", L"the 64-bit and 32-bit capability values differ"},
+         1, "stale", "capabilityViewsDiffer", L"the 64-bit and 32-bit capability values differ"},
         {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
-         1, "stale", "capability-without-class", L"Korvane kvr File: (missing)"},
+         1, "stale", "capabilityWithoutClass", L"Korvane kvr File: (missing)"},
         {"a 32-bit capability value alone", [] {
              DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File");
              RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_64KEY).handle, L".kvr"); },
-         1, "stale", {"capability-views-differ", "capability-without-class"}, L"Korvane kvr File: (missing)"},
+         1, "stale", {"capabilityViewsDiffer", "capabilityWithoutClass"}, L"Korvane kvr File: (missing)"},
         {"no capability", [] { DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), L".kvr"); },
-         1, "stale", "class-without-capability", L"Korvane kvr File: Korvane kvr sound"},
+         1, "stale", "classWithoutCapability", L"Korvane kvr File: Korvane kvr sound"},
         {"backup left; another program owns the extension key", [&] {
              PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Other.kvr");
              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Older.kvr");
              otherClass(L"Other.kvr"); },
-         1, "stale", "stale-backup", L"a backup left on a key that the player no longer holds", "Other.kvr", "other"},
+         1, "stale", "staleBackup", L"a backup left on a key that the player no longer holds", "Other.kvr", "other"},
         {"an extension key naming nothing", [] { PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L""); },
          0, "registered", nullptr, L"Extension key owner"},
         {"a folder where the client should be", [&] { PutString(HKEY_CLASSES_ROOT, verb, nullptr, L"\"C:\\windows\" \"%1\""); },
-         1, "stale", "client-missing", L"(client missing)"},
+         1, "stale", "clientMissing", L"(client missing)"},
         {"an Open command of another type, which runs nothing", [&] { Seed({{HKEY_CLASSES_ROOT, verb, L"", REG_DWORD, {1, 0, 0, 0}}}); },
-         1, "stale", "client-missing", L"Verb Open                         01000000 (client missing)"},
+         1, "stale", "clientMissing", L"Verb Open                         01000000 (client missing)"},
         {"the extension key left naming the player's class, which is gone", [&] {
              DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File");
              DeleteValueAllViews(HKEY_LOCAL_MACHINE, kCapability.c_str(), L".kvr");
              PutString(HKEY_CLASSES_ROOT, L".kvr", nullptr, L"Korvane kvr File");
              PutString(HKEY_CLASSES_ROOT, L".kvr", L"Before Korvane", L"Other.kvr"); },
-         1, "stale", "owner-class-missing", L"Backup                            Other.kvr", "", "player"},
+         1, "stale", "ownerClassMissing", L"Backup                            Other.kvr", nullptr, "player"},
         {"the extension key naming the player's class as REG_EXPAND_SZ", [] {
              Seed({{HKEY_CLASSES_ROOT, L".kvr", L"", REG_EXPAND_SZ, Sz(L"Korvane kvr File")}}); },
          0, "registered", nullptr, L"opens Korvane Player", "Korvane kvr File", "player"},
@@ -137,11 +148,11 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         {"capability values of another type", [] {
              for (REGSAM view : kBothViews)
                  Seed({{HKEY_LOCAL_MACHINE, kCapability, L".kvr", REG_EXPAND_SZ, Sz(L"Korvane kvr File"), view}}); },
-         1, "stale", "capability-names-another-class", L"the capability value names another class"},
+         1, "stale", "capabilityNamesAnotherClass", L"the capability value names another class"},
         {"user chose another program", [&] {
              PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Other.App");
              otherClass(L"Other.App"); },
-         0, "chosen-for-other", nullptr, L"opens Other Player (Other.App)", "Other.App"},
+         0, "chosenForOther", nullptr, L"opens Other Player (Other.App)", "Other.App"},
         {"user chose the player", [] { PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Korvane kvr File"); },
          0, "registered", nullptr, L"\n\nFile types: 1 (registered: 1, chosen by the user for another program: 0, stale: 0, "
                                     L"not registered: 0); opening with Korvane Player on a double-click: 1", "Korvane kvr File"},
@@ -149,10 +160,10 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
              PutString(HKEY_CURRENT_USER, kUserChoice + L"\\UserChoice", L"ProgId", L"Gone.App"); },
          0, "registered", nullptr, L"Gone.App (no such class)"},
         {"a class without verbs, as a run stopped half way leaves it", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File\\shell"); },
-         1, "stale", "no-open-verb", L"the class has no Open verb with a command"},
-        {"a run stopped while it changed a type", [] {
-             PutString(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", L".kvr"); },
-         1, "registered", nullptr, L"(not found)\n! a run was stopped while it changed .kvr; run the same command again\n\n"},
+         1, "stale", "noOpenVerb", L"the class has no Open verb with a command"},
+        {"a run stopped while it changed two types and the audio CD handler", [] {
+             Seed({{HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", REG_MULTI_SZ, Sz(std::wstring(L".kvr\0.kvs\0AudioCD\0", 18))}}); },
+         1, "registered", nullptr, L"(not found)\n! a run was stopped while it changed .kvr, .kvs, AudioCD; run the same command again\n\n"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
          0, "registered", nullptr, L"(holds no list of file types)"},
         {"audio CD ours, another program's command kept", [] {
@@ -169,7 +180,8 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
              PutString(HKEY_CLASSES_ROOT, L".kvs", L"Before Korvane", L"Older.kvs"); },
          1, "registered", nullptr, L"a backup left on a key that the player no longer holds"},
     };
-    for (const auto& c : cases) {
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
         SCOPED_TRACE(c.name);
         DeleteFileW(settings.c_str());
         PreservedKeys scratch;  // each case starts from the clean registration
@@ -208,26 +220,32 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         EXPECT_EQ((*kvr)["status"], c.status);
         using Json = nlohmann::json;
         EXPECT_EQ((*kvr)["findings"], c.finding.is_string() ? Json::array({c.finding}) : c.finding.is_null() ? Json::array() : c.finding);
-        EXPECT_EQ((*kvr)["doubleClick"], (nlohmann::json{{"progId", c.opens}, {"opensPlayer", c.opens == std::string("Korvane kvr File")}}));
+        EXPECT_EQ((*kvr)["doubleClick"], (Json{{"progId", c.opens ? Json(c.opens) : Json()}, {"opensPlayer", c.opens && c.opens == std::string("Korvane kvr File")}}));
         EXPECT_EQ((*kvr)["extensionKey"]["ownerIs"], c.owner);
-        for (auto [view, name] : {std::pair{KEY_WOW64_64KEY, "64"}, {KEY_WOW64_32KEY, "32"}}) {  // each view's own value
+        for (auto [view, name] : {std::pair{KEY_WOW64_64KEY, "view64"}, {KEY_WOW64_32KEY, "view32"}}) {  // each view's own value
             const auto& value = (*kvr)["capability"].at(name);
             EXPECT_EQ(value.is_null() ? kMissing : Wide(value["data"]), GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvr", view)) << name;
         }
 
-        // The default associations file: the registered types; every other one named as left out.
-        std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations>\r\n";
+        // The default associations file: the registered types; every other one named as left out. Each
+        // case with other attributes for Windows 11: none, Suggested, a Version.
+        const PolicyAttributes attributes{i % 3 == 1, i % 3 == 2 ? static_cast<unsigned>(i) : 0u};
+        std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations" +
+                           (attributes.version ? L" Version=\"" + std::to_wstring(i) + L"\"" : L"") + L">\r\n";
         std::vector<std::wstring> notListed, leftOut;
         for (const auto& type : types) {
             const std::wstring extension = Wide(type["extension"].get<std::string>());
-            if (type["status"] == "registered" || type["status"] == "chosen-for-other")
+            if (type["status"] == "registered" || type["status"] == "chosenForOther")
                 xml += L"  <Association Identifier=\"." + extension + L"\" ProgId=\"Korvane " + extension +
-                       L" File\" ApplicationName=\"Korvane Player\" />\r\n";
+                       L" File\" ApplicationName=\"Korvane Player\"" + (attributes.suggested ? L" Suggested=\"true\"" : L"") + L" />\r\n";
             else
                 notListed.push_back(L"." + extension);
         }
-        EXPECT_EQ(DefaultAssociationsXml(report, leftOut), xml + L"</DefaultAssociations>\r\n");
+        const std::wstring policy = DefaultAssociationsXml(report, leftOut, attributes);
+        EXPECT_EQ(policy, xml + L"</DefaultAssociations>\r\n");
         EXPECT_EQ(leftOut, notListed);
+        KeepDocument("case" + std::to_string(i) + ".json", json);
+        KeepDocument("case" + std::to_string(i) + ".xml", Utf8(policy));
     }
 }
 
@@ -247,6 +265,13 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
         EXPECT_EQ(WaitExit(StartProcess(InstallDir() + L"\\KorvaneAssoc.exe", L"/Unregister")), 1u);
         EXPECT_TRUE(watch.Changed());
     }
+    // Nothing registered: no document takes the place of a good one.
+    const std::wstring policyFile = folder_.File(L"policy.xml");
+    WriteTextFile(policyFile, L"a good one");
+    const std::vector<BYTE> goodOne = FileBytes(policyFile);
+    EXPECT_EQ(RunCapturing(Report(), L"/defaultassociations Korvane.ini /out policy.xml", text, errors, folder_.path().c_str()), 1u);
+    EXPECT_EQ(FileBytes(policyFile), goodOne);
+    EXPECT_NE(errors.find("lists none\r\nthe document was not written to"), std::string::npos) << errors;
     ApplyAssociations({}, {{L"k&v<\"'>", L"Odd", resourceModulePath, -107, FT_ASSOCIATED}}, &associationContext);
     RegisterCleanly();
     PutString(HKEY_CLASSES_ROOT, L"Korvane kvr File", nullptr, L"Caf\u00e9 \u30b5\u30a6\u30f3\u30c9\u266a");  // no best fit
@@ -268,6 +293,36 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
                         "  <Association Identifier=\".kvr\" ProgId=\"Korvane kvr File\" ApplicationName=\"Korvane Player\" />\r\n"
                         "</DefaultAssociations>\r\n", 0), 0u) << xml;
     EXPECT_EQ(leftOut.rfind("not registered, left out: .kvt0\r\n", 0), 0u) << leftOut;
+    KeepDocument("run.json", json);
+    KeepDocument("run.xml", xml);
+    // Into its own file, as UTF-8 without a mark whatever the shell; with the attributes of Windows 11;
+    // and in base64 for Intune, one line (the readers after the tests decode it and compare).
+    EXPECT_EQ(RunCapturing(Report(), L"/defaultassociations Korvane.ini /suggested /version 7 /out policy.xml", text, errors,
+                           folder_.path().c_str()), 0u);
+    const std::vector<BYTE> bytes = FileBytes(policyFile);
+    std::string written(bytes.begin(), bytes.end()), plain = written;
+    for (const std::string attribute : {" Version=\"7\"", " Suggested=\"true\"", " Suggested=\"true\""})
+        plain.erase(plain.find(attribute), attribute.size());
+    EXPECT_EQ(plain, xml) << written;
+    KeepDocument("out.xml", written);
+    std::string base64;
+    EXPECT_EQ(RunCapturing(Report(), L"/base64 /defaultassociations Korvane.ini", base64, errors, folder_.path().c_str()), 0u);
+    KeepDocument("base64.b64", base64);
+    KeepDocument("base64.xml", xml);
+    // Detection: whether what "/Register /Silent" on a settings file registers is in place.
+    const struct { const char* name; std::wstring listed; bool stopped; DWORD exitCode; const char* named; } verified[] = {
+        {"registered", L"kvr;", false, 0, ""},
+        {"one type missing", L"kvr;kvt1;", false, 1, "not registered: .kvt1\r\n"},
+        {"a run stopped half way", L"kvr;", true, 1, "a run was stopped"},
+    };
+    for (const auto& v : verified) {
+        SCOPED_TRACE(v.name);
+        WriteTextFile(folder_.File(L"Verify.ini"), L"[RegisterdExtensions]\r\nExtensions=" + v.listed + L"\r\n");
+        if (v.stopped) PutString(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", L".kvr");
+        EXPECT_EQ(RunCapturing(Report(), L"/verify Verify.ini", text, errors, folder_.path().c_str()), v.exitCode);
+        EXPECT_TRUE(v.exitCode ? errors.find(v.named) != std::string::npos : errors.empty()) << errors;
+        DeleteValueAllViews(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished");
+    }
     // To a console of this process's own, whole (a console of Windows 7
     // refuses one write of about 26,000 characters).
     FreeConsole();
@@ -284,7 +339,8 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
     EXPECT_EQ(std::wstring(shown, read).rfind(L"File types: 402 (registered: 2", 0), 0u) << "the last line";
     // Command lines it does not understand get the usage, and nothing else.
     const std::wstring tooLong = std::wstring(1500, L'p');  // a path that would arrive cut short
-    for (const std::wstring arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml", L"/json /defaultassociations", tooLong.c_str()}) {
+    for (const std::wstring arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml", L"/json /defaultassociations", tooLong.c_str(),
+                                         L"/verify", L"a.ini /out b.xml", L"a.ini /defaultassociations /version 0", L"/defaultassociations /out"}) {
         EXPECT_EQ(RunCapturing(Report(), arguments, text, errors), 2u) << arguments.substr(0, 40);
         EXPECT_TRUE(text.empty());
         EXPECT_EQ(errors.rfind("usage: KorvaneAssocCheck.exe", 0), 0u) << errors;

@@ -279,7 +279,7 @@ TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegisteredWithTheIconPicked)
     const struct { std::wstring typed; const wchar_t* stored; } cases[] = {  // null: refused
         {L".xyz", L"xyz"}, {L"..xyz", L".xyz"}, {L"a b.c", L"a b.c"}, {L"." + longest, longest.c_str()},
         {longest + L"e", nullptr}, {std::wstring(300, L'e'), nullptr}, {L".", nullptr}, {L"...", nullptr},
-        {L"a\\b", nullptr}, {L"a;b", nullptr},
+        {L"a\\b", nullptr}, {L"a;b", nullptr}, {L".bat", nullptr}, {L"Lnk", nullptr},
     };
     for (const auto& c : cases) {
         FileTypeEntry entry(L"old", L"d", icon, -7, FT_ASSOCIATED);

@@ -28,7 +28,12 @@ ValueState ReadState(HKEY root, const std::wstring& key, const wchar_t* name, RE
     if (!ReadValue(root, key.c_str(), name, value, view)) return state;
     state.present = true;
     state.type = value.type;
-    if (IsTextType(value.type)) {
+    if (value.type == REG_MULTI_SZ) {  // its texts, each once, in a line
+        const wchar_t* text = reinterpret_cast<const wchar_t*>(value.bytes.data());
+        const size_t length = value.size / sizeof(wchar_t);
+        for (size_t at = 0; at < length && text[at]; at += wcsnlen(text + at, length - at) + 1)
+            state.data += (state.data.empty() ? L"" : L", ") + std::wstring(text + at, wcsnlen(text + at, length - at));
+    } else if (IsTextType(value.type)) {
         state.data = value.AsText();
     } else {
         for (DWORD i = 0; i < value.size; ++i) {
@@ -280,10 +285,8 @@ SettingsFileState ReadReportSettings(const std::wstring& path, ExtensionSet& ext
 {
     SettingsFileState settings;
     settings.path = path;
-    if (path.empty() || !FitsPathBuffer(path.c_str())) return settings;
-    const SettingsText text = ReadSettingsFile(path);
+    const SettingsText text = path.empty() || !FitsPathBuffer(path.c_str()) ? SettingsText() : ReadSettingsFile(path);
     settings.found = text.state != SettingsState::Missing;
-    if (text.state != SettingsState::Read) return settings;
     const StoredTypes stored = LoadStoredTypes(text);
     settings.hasTypeList = stored.listed;
     settings.storedTypes = stored.types.size();
@@ -335,6 +338,17 @@ void ReadDefaultPrograms(AssociationReport& report)
 }
 
 } // namespace
+
+std::vector<std::wstring> NotInPlace(const AssociationReport& report)
+{
+    std::vector<std::wstring> missing;
+    for (const std::wstring& name : report.settings.toDeploy) {
+        const auto type = std::find_if(report.types.begin(), report.types.end(), [&](const TypeState& t) { return SameText(t.extension, name); });
+        if (type == report.types.end() || (type->status != TypeStatus::Registered && type->status != TypeStatus::ChosenForOther))
+            missing.push_back(L"." + name);
+    }
+    return missing;
+}
 
 bool AssociationReport::Consistent() const
 {

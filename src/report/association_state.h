@@ -125,4 +125,8 @@ struct AssociationReport {
 // Reads everything; never writes. registryAccessRights must be KEY_READ.
 AssociationReport ReadAssociationReport(const std::wstring& settingsFile);
 
+// Each type "/Register /Silent" on the report's settings file registers
+// that the report does not call registered (".ext").
+std::vector<std::wstring> NotInPlace(const AssociationReport& report);
+
 #endif

@@ -213,15 +213,15 @@ int WriteDefaultAssociations(const AssociationReport& report, const Arguments& a
     for (const std::wstring& name : leftOut) notes += LoadModuleString(IDS_REPORT_LEFT_OUT, kShortTextChars) + L" " + Visible(name) + L"\n";
     const bool listsAny = leftOut.size() < report.types.size();
     if (!listsAny) notes += LoadModuleString(IDS_REPORT_NONE_LISTED, kShortTextChars) + L"\n";
+    bool written = true;
     if (arguments.out.empty()) {
         WriteDocument(document);
-    } else if (listsAny && !WriteWholeFile(arguments.out, document)) {
+    } else if (!listsAny || !WriteWholeFile(arguments.out, document)) {
         notes += LoadModuleString(IDS_REPORT_NOT_WRITTEN, kShortTextChars) + L" " + Visible(arguments.out) + L"\n";
-        Write(STD_ERROR_HANDLE, notes);
-        return kExitInconsistent;
+        written = false;
     }
     Write(STD_ERROR_HANDLE, notes);
-    return listsAny ? kExitConsistent : kExitInconsistent;
+    return listsAny && written ? kExitConsistent : kExitInconsistent;
 }
 
 // Whether what "/Register /Silent" on the settings file registers is in
@@ -231,12 +231,8 @@ int Verify(const AssociationReport& report)
 {
     std::wstring notes;
     if (!report.settings.found) notes += LoadModuleString(IDS_REPORT_SETTINGS_MISSING, kShortTextChars) + L": " + Visible(report.settings.path) + L"\n";
-    for (const std::wstring& name : report.settings.toDeploy) {
-        const auto type = std::find_if(report.types.begin(), report.types.end(),
-                                       [&](const TypeState& t) { return _wcsicmp(t.extension.c_str(), name.c_str()) == 0; });
-        const bool registered = type != report.types.end() && (type->status == TypeStatus::Registered || type->status == TypeStatus::ChosenForOther);
-        if (!registered) notes += LoadModuleString(IDS_REPORT_NOT_IN_PLACE, kShortTextChars) + L" ." + Visible(name) + L"\n";
-    }
+    for (const std::wstring& name : NotInPlace(report))
+        notes += LoadModuleString(IDS_REPORT_NOT_IN_PLACE, kShortTextChars) + L" " + Visible(name) + L"\n";
     if (report.unfinished.present)
         notes += LoadModuleString(IDS_REPORT_RUN_STOPPED_VERIFY, kShortTextChars) + L" " + Visible(report.unfinished.data) + L"\n";
     Write(STD_ERROR_HANDLE, notes);

@@ -252,7 +252,9 @@ std::wstring SummaryLine(const AssociationReport& report)
 
 // --- JSON -------------------------------------------------------------------
 
-using nlohmann::json;
+// In the order written: what the document is and where it comes from
+// first, as a reader looks for it.
+using json = nlohmann::ordered_json;
 
 // Names of the findings, statuses and owners in the JSON: camelCase, as
 // every name of the document, so that PowerShell reads each without quotes.

@@ -193,9 +193,11 @@ bool DriveRegistration(DWORD processId, const RegistrationScript& script)
     HWND types = WaitForDialog(processId, kFileTypesDialogMark);
     if (!types) return false;
     HWND list = GetDlgItem(types, kFileTypesDialogMark);
-    for (const std::wstring& prefix : script.tick) {
-        const int index = SelectByTyping(types, list, prefix);
-        if (index >= 0 && !ItemChecked(list, index)) Key(list, VK_SPACE);
+    for (bool ticked : {true, false}) {
+        for (const std::wstring& prefix : ticked ? script.tick : script.untick) {
+            const int index = SelectByTyping(types, list, prefix);
+            if (index >= 0 && ItemChecked(list, index) != ticked) Key(list, VK_SPACE);
+        }
     }
     if (!script.tick.empty()) SelectByTyping(types, list, script.tick.front());
     if (!script.description.empty()) {

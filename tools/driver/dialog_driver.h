@@ -57,6 +57,7 @@ bool CaptureWindow(HWND window, const std::wstring& bmpPath);
 // then cancelled. Returns false when a dialog did not appear.
 struct RegistrationScript {
     std::vector<std::wstring> tick;
+    std::vector<std::wstring> untick;
     bool audioCd = false;
     bool folder = false;
     std::wstring description;  // empty: the descriptions stay as they are
