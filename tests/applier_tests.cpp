@@ -413,8 +413,10 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
             return at == std::wstring::npos ? state : state.erase(at, state.find(L'\n', at) + 1 - at);
         };
         const std::wstring stopped = PlayersState();
-        if (unnamed(stopped) != unnamed(start) && stopped != registered)
+        if (unnamed(stopped) != unnamed(start) && stopped != registered) {
             EXPECT_TRUE(ValueExists(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished")) << "a run stopped half way names its changes";
+            EXPECT_FALSE(ReadAssociationReport(L"").Consistent()) << "and is never reported all consistent";
+        }
         Register(round.wanted);
         EXPECT_EQ(PlayersState(), registered);
         Unregister(at / 2);

@@ -119,8 +119,10 @@ TEST_F(Deployment, AnswersWithCodesADeploymentToolKnowsAndLogsEveryTypeItReadsSk
         const std::wstring client = clientExePathBuffer;
         if (c.exitCode == 1603) wcscpy_s(clientExePathBuffer, kPathChars, (L"C:\\" + std::wstring(1015, L'c')).c_str());
         Events.clear();
+        const std::vector<BYTE> settings = FileBytes(ini_);
         std::wstring log;
         EXPECT_EQ(Run(c.arguments, log), c.exitCode);
+        EXPECT_EQ(FileBytes(ini_), settings) << "a silent run never writes the settings file";
         unwritable.reset();
         wcscpy_s(clientExePathBuffer, kPathChars, client.c_str());
         EXPECT_EQ(Registered(), c.registered);

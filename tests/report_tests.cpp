@@ -210,7 +210,6 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         EXPECT_LT(text.find_first_not_of(L' ', row + 19) - row, 64u) << "no label beyond 60 columns widens the column";
 
         const std::string json = FormatReportJson(report);
-        EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
         const nlohmann::json document = nlohmann::json::parse(json, nullptr, false);
         ASSERT_FALSE(document.is_discarded()) << json;
         EXPECT_EQ(document["consistent"], c.exitCode == 0);

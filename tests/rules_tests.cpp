@@ -404,7 +404,7 @@ TEST(SettingsFile, AnySaveKeepsEveryKeyItDoesNotSetAndIsReadAsWindowsReadsIt)
 // Every state a Windows file can be in: a save writes the file whole, or
 // leaves it as it was where it must not be written, and nothing beside it;
 // the copy that takes its place takes its owner and DACL as they are.
-enum class FileState { Plain, ReadOnly, HeldOpen, LeftoverNew, Linked, Aliased, BareName, Refused, Gone, Renamed };
+enum class FileState { Plain, ReadOnly, HeldOpen, Linked, Aliased, BareName, Refused, Gone, Renamed };
 
 // The same file through Wine's drive Z:, the Linux root: a path that
 // reaches it through a link (as a junction or a subst drive would).
@@ -465,7 +465,6 @@ TEST(SettingsFile, EveryStateKeepsTheWholeFileAndTheCopyTakesTheOwnerAndDacl)
     struct RealCalls { ~RealCalls() { g_fileCalls = kSystemFileCalls; } } realCallsAfterwards;
     const struct { FileState state; std::vector<std::wstring> beside; } cases[] = {
         {FileState::Plain, {}}, {FileState::ReadOnly, {}}, {FileState::HeldOpen, {}},
-        {FileState::LeftoverNew, {L"Korvane.ini.new"}},  // read-only, a hard link to a file elsewhere
         {FileState::Linked, {}},                         // the file itself one
         {FileState::Aliased, {}},                        // reached through a link, there or missing
         {FileState::BareName, {}}, {FileState::Refused, {}}, {FileState::Gone, {}}, {FileState::Renamed, {L"Korvane.ini.old"}},
@@ -479,10 +478,6 @@ TEST(SettingsFile, EveryStateKeepsTheWholeFileAndTheCopyTakesTheOwnerAndDacl)
         if (c.state != FileState::Linked) std::ofstream(std::filesystem::path(sentinel)) << "[Sentinel]";
         const std::vector<BYTE> sentinelBytes = FileBytes(sentinel);
         if (c.state == FileState::Linked) ASSERT_TRUE(CreateHardLinkW(ini.c_str(), sentinel.c_str(), nullptr));
-        if (c.state == FileState::LeftoverNew) {
-            ASSERT_TRUE(CreateHardLinkW((ini + L".new").c_str(), sentinel.c_str(), nullptr));
-            SetFileAttributesW((ini + L".new").c_str(), FILE_ATTRIBUTE_READONLY);
-        }
         SetFileAttributesW(ini.c_str(), c.state == FileState::ReadOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN);
         PSECURITY_DESCRIPTOR original = nullptr;
         GetNamedSecurityInfoW(ini.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,

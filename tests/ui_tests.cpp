@@ -154,33 +154,63 @@ INT_PTR RunFileTypes(const std::function<void(HWND types, HWND list)>& script)
                      [&](HWND types) { script(types, GetDlgItem(types, IDC_TYPE_LIST)); });
 }
 
+// The types dialog as its user sees it: each row's extension, description,
+// tick and picture (named by the first row that shows the same one), the
+// selection and the default-apps box.
+std::wstring Shown(HWND types, HWND list)
+{
+    const auto pictures = Pictures(list);
+    std::wstring shown;
+    for (int i = 0; i < ItemCount(list); ++i) {
+        wchar_t text[2][64] = {};
+        for (int column : {0, 1}) ListView_GetItemText(list, i, column, text[column], 64);
+        const auto same = std::find(pictures.begin(), pictures.end(), pictures[i]) - pictures.begin();
+        shown += std::wstring(text[0]) + L"|" + text[1] + (ItemChecked(list, i) ? L"|+|" : L"|-|") +
+                 (pictures[i].empty() ? L"none" : std::to_wstring(same)) + L"\n";
+    }
+    return shown + L"selected " + std::to_wstring(SelectedItem(list)) + (BoxChecked(types, IDC_OPEN_DEFAULT_APPS) ? L", ticked" : L"");
+}
+
+// What the dialog must show for its model: rows in the order of their
+// extensions, a picture per icon.
+struct Row { std::wstring extension, description; bool ticked; std::wstring icon; };
+std::wstring Expected(std::vector<Row> rows, int selected, bool box)
+{
+    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.extension < b.extension; });
+    std::wstring shown;
+    for (const Row& row : rows) {
+        const auto same = std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.icon == row.icon; }) - rows.begin();
+        shown += row.extension + L"|" + row.description + (row.ticked ? L"|+|" : L"|-|") + std::to_wstring(same) + L"\n";
+    }
+    return shown + L"selected " + std::to_wstring(selected) + (box ? L", ticked" : L"");
+}
+
 TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
 {
     g_fileTypes = SomeTypes();
     associationContext.openDefaultApps = -1;  // a new run
-    EXPECT_EQ(RunFileTypes([](HWND types, HWND list) {
+    std::vector<Row> rows{{L"wav", L"Wave", true, L"wav"}, {L"mp3", L"Mpeg", false, L"mp3"}, {L"ogg", L"Ogg", false, L"default"},
+                          {L"kvx", L"Own", true, L"own"}, {L"zzl", L"Long", false, L"default"}};
+    auto row = [&rows](const wchar_t* extension) -> Row& {
+        return *std::find_if(rows.begin(), rows.end(), [&](const Row& r) { return r.extension == extension; });
+    };
+    EXPECT_EQ(RunFileTypes([&](HWND types, HWND list) {
         // wav and kvx are ticked, and a double-click opens neither with the
         // player: the box to choose it in Windows' default apps is ticked.
-        EXPECT_TRUE(BoxChecked(types, IDC_OPEN_DEFAULT_APPS));
-        ASSERT_EQ(ItemCount(list), 5);  // sorted by extension: kvx, mp3, ogg, wav, zzl
+        EXPECT_EQ(Shown(types, list), Expected(rows, -1, true));
         RECT client{}, item{LVIR_LABEL, 0, 0, 0};
         GetClientRect(list, &client);
         EXPECT_EQ(ListView_GetColumnWidth(list, 0), 100);  // at 96 DPI; the description takes the rest
         EXPECT_EQ(ListView_GetColumnWidth(list, 1), client.right - 120);
-        EXPECT_TRUE(ItemChecked(list, 0));
-        EXPECT_FALSE(ItemChecked(list, 1));
-        wchar_t shown[16] = L"";
-        ListView_GetItemText(list, 0, 1, shown, 16);
-        EXPECT_STREQ(shown, L"Own");
-        const auto pictures = Pictures(list);
-        EXPECT_NE(pictures[0], pictures[3]) << "kvx has an icon of its own";
         MoveToAnotherMonitor(types);
-        EXPECT_EQ(Pictures(list), pictures) << "each type keeps its own picture";
+        EXPECT_EQ(Shown(types, list), Expected(rows, -1, true)) << "each type keeps its own picture";
         EXPECT_EQ(ImageList_GetImageCount(ListView_GetImageList(list, LVSIL_SMALL)), 5) << "a picture for every type, made anew";
         ASSERT_EQ(SelectByTyping(types, list, L"mp"), 1);
         Key(list, VK_SPACE);
         ASSERT_EQ(SelectByTyping(types, list, L"kv"), 0);
         Key(list, VK_SPACE);
+        row(L"mp3").ticked = true, row(L"kvx").ticked = false;
+        EXPECT_EQ(Shown(types, list), Expected(rows, 0, true)) << "ticking types leaves the box alone";
         // A double-click on empty space opens nothing, on a type its edit
         // dialog, which the types dialog owns: it takes no command meanwhile.
         PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, client.bottom - 4));
@@ -193,19 +223,14 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         EXPECT_FALSE(IsWindowEnabled(types));
         for (int command : {IDC_TYPE_REMOVE, IDC_TYPES_BACK, IDOK}) Press(types, command);
         Key(list, VK_DELETE);
-        Sleep(200);
-        EXPECT_EQ(ItemCount(list), 5);
         SetText(edit, IDC_EDIT_DESCRIPTION, L"Edited");
         Answer(IDOK, kEditDialogMark);
         Sleep(100);
-        EXPECT_FALSE(ItemChecked(list, 0)) << "an edit keeps the tick as the user left it";
-        ListView_GetItemText(list, 0, 1, shown, 16);
-        EXPECT_STREQ(shown, L"Edited");
-        EXPECT_EQ(SelectedItem(list), 0);
+        row(L"kvx").description = L"Edited";  // an edit keeps the tick as the user left it
+        EXPECT_EQ(Shown(types, list), Expected(rows, 0, true));
         EXPECT_EQ(FocusOf(types), list) << "back on the edited type";
         Press(types, IDC_TYPE_ADD);  // add, then cancel the edit dialog: nothing changes
         Answer(IDCANCEL, kEditDialogMark);
-        EXPECT_EQ(ItemCount(list), 5);
         Press(types, IDC_TYPE_ADD);
         ASSERT_NE(edit = WaitForDialog(kSelf, kEditDialogMark), nullptr);
         EXPECT_FALSE(Enabled(edit, IDOK));
@@ -219,24 +244,22 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         Type(extension, L"\b.aac");
         Type(GetDlgItem(edit, IDC_EDIT_DESCRIPTION), L"Advanced Audio");
         Answer(IDOK, kEditDialogMark);
-        ASSERT_EQ(ItemCount(list), 6);
-        EXPECT_TRUE(ItemChecked(list, 0)) << "a new type is ticked";
+        rows.push_back({L"aac", L"Advanced Audio", true, L"default"});  // a new type is ticked; kvx stays selected
+        EXPECT_EQ(Shown(types, list), Expected(rows, 1, true));
         ASSERT_EQ(SelectByTyping(types, list, L"og"), 3);
-        Key(list, VK_DELETE);  // the Delete key removes like the button
-        EXPECT_EQ(SelectedItem(list), 3) << "the next type moves up into the selection";
+        Key(list, VK_DELETE);  // the Delete key removes like the button; the next type moves up into the selection
+        rows.erase(rows.begin() + 2);
+        EXPECT_EQ(Shown(types, list), Expected(rows, 3, true));
         Press(types, IDC_TYPE_REMOVE);
         Press(types, IDC_TYPE_REMOVE);  // the last one: no selection is left
         Sleep(200);
-        EXPECT_EQ(ItemCount(list), 3);
-        EXPECT_EQ(SelectedItem(list), -1);
-        EXPECT_TRUE(BoxChecked(types, IDC_OPEN_DEFAULT_APPS)) << "ticking types leaves the box alone";
+        rows.erase(rows.begin()), rows.erase(rows.begin() + 2);
+        EXPECT_EQ(Shown(types, list), Expected(rows, -1, true));
         Press(types, IDC_TYPES_BACK);
     }), 2);
     const std::vector<std::wstring> ticks{L"aac+", L"kvx-", L"mp3+"};
     ASSERT_EQ(Ticks(g_fileTypes), ticks);
-    EXPECT_EQ(g_fileTypes[0].description + L"|" + g_fileTypes[1].description, L"Advanced Audio|Edited");
-    EXPECT_EQ(g_fileTypes[0].iconPath, resourceModulePath);
-    EXPECT_EQ(g_fileTypes[0].iconId, -101);
+    EXPECT_EQ(g_fileTypes[0].iconPath + L"," + std::to_wstring(g_fileTypes[0].iconId), resourceModulePath + std::wstring(L",-101"));
     // In a new run where the user has chosen the player for both ticked
     // types already, there is nothing to choose: the box starts unticked.
     PreservedKeys keys;
@@ -248,9 +271,8 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         PutString(HKEY_CLASSES_ROOT, ProgId(type), nullptr, L"");
     }
     associationContext.openDefaultApps = -1;
-    EXPECT_EQ(RunFileTypes([](HWND types, HWND list) {  // opened again: the same list; a cancel asks first
-        EXPECT_FALSE(BoxChecked(types, IDC_OPEN_DEFAULT_APPS));
-        EXPECT_EQ(ItemCount(list), 3);
+    EXPECT_EQ(RunFileTypes([&](HWND types, HWND list) {  // opened again: the same list; a cancel asks first
+        EXPECT_EQ(Shown(types, list), Expected(rows, -1, false));
         ASSERT_EQ(SelectByTyping(types, list, L"aa"), 0);
         Press(types, IDC_TYPE_REMOVE);
         Press(types, IDCANCEL);
