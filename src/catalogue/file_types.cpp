@@ -23,10 +23,29 @@ int32_t DefaultIconIdOf(const std::wstring& extension)
     return row >= 0 ? associationContext.builtinIconIds[row] : -IDI_DEFAULT_TYPE;
 }
 
+namespace {
+
+// The module's short path, as the classes name it (looked up once: a file
+// call on every type would cost more than reading the type).
+bool IsModulesShortPath(const std::wstring& path)
+{
+    static std::wstring module, shortPath;
+    if (module != resourceModulePath) {
+        module = resourceModulePath;
+        wchar_t text[kPathChars] = L"";
+        const DWORD length = GetShortPathNameW(module.c_str(), text, kPathChars);
+        shortPath = length && length < static_cast<DWORD>(kPathChars) ? text : L"";
+    }
+    return !shortPath.empty() && _wcsicmp(path.c_str(), shortPath.c_str()) == 0;
+}
+
+} // namespace
+
 bool NamesResourceModule(const std::wstring& path)
 {
     const std::wstring module = resourceModulePath;
     if (module.empty() || path.empty()) return false;
+    if (IsModulesShortPath(path)) return true;
     const wchar_t* name = PathFindFileNameW(path.c_str());
     return _wcsicmp(name, PathFindFileNameW(module.c_str())) == 0 && (name == path.c_str() || name[-1] == L'\\' || name[-1] == L'/');
 }
