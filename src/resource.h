@@ -85,6 +85,8 @@
 #define IDS_REPORT_NOT_WRITTEN      10566   // /defaultassociations /out: the file could not be written
 #define IDS_REPORT_NOT_IN_PLACE     10567   // /verify: a type the silent registration registers is not registered
 #define IDS_REPORT_RUN_STOPPED_VERIFY 10568 // /verify: a run stopped half way
+#define IDS_REPORT_WINDOWS_RUNS_TYPE 10569  // the Finding after OwnerClassMissing
+#define IDS_REPORT_SETTINGS_UNREADABLE 10570
 #define IDS_REPORT_STATUS_FIRST     10540   // 10540..10543: TypeStatus in order
 #define IDS_REPORT_FINDING_FIRST    10550   // 10550..10559: Finding in order (RunStopped: %1 the change's name)
 

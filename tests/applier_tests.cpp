@@ -345,7 +345,7 @@ void ExpectReported(const Round& round)
     for (const FileTypeEntry& e : round.wanted) {
         const auto type = std::find_if(report.types.begin(), report.types.end(), [&](const TypeState& t) { return t.extension == e.extension; });
         const bool written = !e.IsPseudoType() && e.extension != kExecutable.extension;
-        if (written) EXPECT_TRUE(type != report.types.end() && type->status == TypeStatus::Registered) << e.extension;
+        if (written) { EXPECT_TRUE(type != report.types.end() && type->status == TypeStatus::Registered) << e.extension; }
     }
 }
 

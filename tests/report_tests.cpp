@@ -164,6 +164,12 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         {"a run stopped while it changed two types and the audio CD handler", [] {
              Seed({{HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", REG_MULTI_SZ, Sz(std::wstring(L".kvr\0.kvs\0AudioCD\0", 18))}}); },
          1, "registered", nullptr, L"(not found)\n! a run was stopped while it changed .kvr, .kvs, AudioCD; run the same command again\n\n"},
+        {"a run stopped that named nothing", [] { PutString(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", L""); },
+         1, "registered", nullptr, L"! a run was stopped while it changed "},
+        {"a type Windows runs, registered by hand", [&] {
+             for (REGSAM view : kBothViews) PutString(HKEY_LOCAL_MACHINE, kCapability, L".bat", L"Korvane bat File", view);
+             PutString(HKEY_CLASSES_ROOT, L"Korvane bat File\\shell\\Open\\command", nullptr, L"\"" + spaced + L"\\Tovrix.exe\" \"%1\""); },
+         1, "registered", nullptr, L"a type Windows runs: the tool never registers it"},
         {"settings file malformed", [&] { WriteTextFile(settings, L"\x1\x2[[[\n=\n[RegisterdExtensions\nExtensions"); },
          0, "registered", nullptr, L"(holds no list of file types)"},
         {"audio CD ours, another program's command kept", [] {
@@ -187,7 +193,7 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         PreservedKeys scratch;  // each case starts from the clean registration
         for (REGSAM view : kBothViews)
             for (const wchar_t* key : {L"Software\\Ostrafen", L"Software\\RegisteredApplications"}) scratch.Add(HKEY_LOCAL_MACHINE, key, view, true);
-        for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
+        for (const wchar_t* key : {L".kvr", L"Korvane kvr File", L".kvs", L"Korvane bat File"}) scratch.Add(HKEY_CLASSES_ROOT, key, 0, true);
         scratch.Add(HKEY_CURRENT_USER, kUserChoice, 0, true);
         scratch.Add(HKEY_CLASSES_ROOT, L"AudioCD", 0, true);
         c.seed();
@@ -258,6 +264,7 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
     WriteTextFile(folder_.File(L"Korvane.ini"), L"[RegisterdExtensions]\nExtensions=" + list + L"kvr;\n");
     keys_.Add(HKEY_CLASSES_ROOT, L".k&v<\"'>");
     keys_.Add(HKEY_CLASSES_ROOT, L"Korvane k&v<\"'> File");
+    for (const wchar_t* key : {L".kv\u00e9", L"Korvane kv\u00e9 File"}) keys_.Add(HKEY_CLASSES_ROOT, key);
     std::string text, json, xml, errors, leftOut;
     {
         ChangeWatch watch(kReportedKeys);  // the watch itself sees another process write
@@ -313,7 +320,10 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
         {"registered", L"kvr;", false, 0, ""},
         {"one type missing", L"kvr;kvt1;", false, 1, "not registered: .kvt1\r\n"},
         {"a run stopped half way", L"kvr;", true, 1, "a run was stopped"},
+        {"names in another letter case, of any script", L"KVR;KV\u00c9;", false, 0, ""},
     };
+    const FileTypeEntry accented(L"kv\u00e9", L"", L"", 0, FT_ASSOCIATED);
+    ApplyAssociations({}, {accented}, &associationContext);
     for (const auto& v : verified) {
         SCOPED_TRACE(v.name);
         WriteTextFile(folder_.File(L"Verify.ini"), L"[RegisterdExtensions]\r\nExtensions=" + v.listed + L"\r\n");
@@ -322,6 +332,10 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
         EXPECT_TRUE(v.exitCode ? errors.find(v.named) != std::string::npos : errors.empty()) << errors;
         DeleteValueAllViews(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished");
     }
+    ApplyAssociations({accented}, {}, &associationContext);
+    CreateDirectoryW(folder_.File(L"Folder.ini").c_str(), nullptr);  // found, and no settings file a run could read
+    EXPECT_EQ(RunCapturing(Report(), L"/verify Folder.ini", text, errors, folder_.path().c_str()), 1u);
+    EXPECT_NE(errors.find("cannot be read: "), std::string::npos) << errors;
     // To a console of this process's own, whole (a console of Windows 7
     // refuses one write of about 26,000 characters).
     FreeConsole();
@@ -339,7 +353,8 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
     // Command lines it does not understand get the usage, and nothing else.
     const std::wstring tooLong = std::wstring(1500, L'p');  // a path that would arrive cut short
     for (const std::wstring arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml", L"/json /defaultassociations", tooLong.c_str(),
-                                         L"/verify", L"a.ini /out b.xml", L"a.ini /defaultassociations /version 0", L"/defaultassociations /out"}) {
+                                         L"/verify", L"a.ini /out b.xml", L"a.ini /defaultassociations /version 0", L"/defaultassociations /out",
+                                         L"/verify R:\\Korvane.ini"}) {
         EXPECT_EQ(RunCapturing(Report(), arguments, text, errors), 2u) << arguments.substr(0, 40);
         EXPECT_TRUE(text.empty());
         EXPECT_EQ(errors.rfind("usage: KorvaneAssocCheck.exe", 0), 0u) << errors;

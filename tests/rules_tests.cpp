@@ -296,12 +296,14 @@ TEST_F(Catalogue, StoreReadsListsAsPeopleWriteThemAndKeepsWhatFollowsTheModuleAn
 
 // Settings files as people and programs leave them: every form, every line
 // end, blanks, quotes, duplicate sections and keys, lines that are no key.
-std::wstring RandomSettingsText(std::mt19937& random, bool ansi)
+std::wstring RandomSettingsText(std::mt19937& random, TextForm form)
 {
     const wchar_t* const names[] = {L"Player", L"pLAYER", L" Player ", L"wav", L"RegisterdExtensions", L"caf\u00e9"};
     const wchar_t* const keys[] = {L"Skin", L"skin ", L"Description", L"Extensions", L"IconId", L"Caf\u00c9"};
-    const wchar_t* const values[] = {L"Dark", L" padded ", L"\"quoted\"", L"'single'", L"", L"a=b", L"caf\u00e9",
-                                     L"\u30b5\u30a6\u30f3\u30c9 \U0001F600", L"\"open", L"\t1"};
+    // The code page holds the first seven; a NUL only a file with a mark can hold.
+    const std::wstring values[] = {L"Dark", L" padded ", L"\"quoted\"", L"'single'", L"", L"a=b", L"caf\u00e9",
+                                   L"\u30b5\u30a6\u30f3\u30c9 \U0001F600", L"\"open", L"\t1", std::wstring(L"cut\0here", 8)};
+    const size_t valueKinds = form == TextForm::Ansi ? 7 : form == TextForm::Utf8Bare ? 10 : 11;
     const wchar_t* const junk[] = {L"; comment", L"no equals here", L"[unclosed", L"=lonely", L"", L"\f\v", L"\u00a0[NotASection]"};
     const wchar_t* const ends[] = {L"\r\n", L"\n", L"\r", L"\r\n\r\n"};
     std::wstring text;
@@ -309,7 +311,7 @@ std::wstring RandomSettingsText(std::mt19937& random, bool ansi)
         switch (random() % 4) {
         case 0: text += L"[" + std::wstring(names[random() % 6]) + L"]"; break;
         case 1: text += junk[random() % 7]; break;
-        default: text += keys[random() % 6] + std::wstring(random() % 2 ? L"=" : L" = ") + values[random() % (ansi ? 7 : 10)]; break;
+        default: text += keys[random() % 6] + std::wstring(random() % 2 ? L"=" : L" = ") + values[random() % valueKinds]; break;
         }
         text += ends[random() % 4];
     }
@@ -321,8 +323,9 @@ std::vector<BYTE> InForm(const std::wstring& text, TextForm form)
     std::vector<BYTE> bytes;
     if (form == TextForm::Ansi || form == TextForm::Utf8 || form == TextForm::Utf8Bare) {
         const UINT codePage = form == TextForm::Ansi ? CP_ACP : CP_UTF8;
-        std::string narrow(static_cast<size_t>(WideCharToMultiByte(codePage, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)) - 1, '\0');
-        WideCharToMultiByte(codePage, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()) + 1, nullptr, nullptr);
+        const int length = static_cast<int>(text.size());
+        std::string narrow(static_cast<size_t>(WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr)), '\0');
+        WideCharToMultiByte(codePage, 0, text.data(), length, &narrow[0], static_cast<int>(narrow.size()), nullptr, nullptr);
         if (form == TextForm::Utf8) bytes = {0xEF, 0xBB, 0xBF};
         bytes.insert(bytes.end(), narrow.begin(), narrow.end());
         return bytes;
@@ -375,7 +378,7 @@ TEST(SettingsFile, AnySaveKeepsEveryKeyItDoesNotSetAndIsReadAsWindowsReadsIt)
     for (unsigned seed = 1; seed <= 100; ++seed) {
         std::mt19937 random(seed);
         const TextForm form = forms[random() % 5];
-        const std::wstring text = RandomSettingsText(random, form == TextForm::Ansi);
+        const std::wstring text = RandomSettingsText(random, form);
         SCOPED_TRACE(testing::Message() << "seed " << seed << ", form " << static_cast<int>(form) << ": " << testing::PrintToString(text));
         WriteBytes(ini, InForm(text, form));
         WriteBytes(meant, InForm(text, TextForm::Utf16Le));  // what the author meant, in a form Windows reads as Wine does
@@ -399,6 +402,23 @@ TEST(SettingsFile, AnySaveKeepsEveryKeyItDoesNotSetAndIsReadAsWindowsReadsIt)
         const SettingsText after = ReadSettingsFile(ini);
         EXPECT_EQ(ReadEveryKey(reader(after)), expected);
     }
+}
+
+// Where Windows' "Use Unicode UTF-8" setting is on, a file without a mark
+// is read in UTF-8 by the profile functions: it is ANSI, and keeps its form.
+TEST(SettingsFile, OnAUtf8SystemAFileWithoutAMarkKeepsItsForm)
+{
+    TempFolder folder;
+    const std::wstring ini = folder.File(L"k.ini");
+    const std::vector<BYTE> before = InForm(L"[Player]\r\nFolder=C:\\\u97f3\u697d\r\n", TextForm::Utf8Bare);
+    WriteBytes(ini, before);
+    g_ansiCodePage = [] { return static_cast<UINT>(CP_UTF8); };
+    ASSERT_TRUE(WriteSettingValues(ini, {{L"wav", L"Description", L"\u30b5\u30a6\u30f3\u30c9"}}));
+    g_ansiCodePage = GetACP;
+    std::vector<BYTE> expected = before;
+    const std::vector<BYTE> added = InForm(L"[wav]\r\nDescription=\u30b5\u30a6\u30f3\u30c9\r\n", TextForm::Utf8Bare);
+    expected.insert(expected.end(), added.begin(), added.end());
+    EXPECT_EQ(FileBytes(ini), expected);
 }
 
 // Every state a Windows file can be in: a save writes the file whole, or
@@ -477,7 +497,7 @@ TEST(SettingsFile, EveryStateKeepsTheWholeFileAndTheCopyTakesTheOwnerAndDacl)
         WriteBytes(c.state == FileState::Linked ? sentinel : ini, before);
         if (c.state != FileState::Linked) std::ofstream(std::filesystem::path(sentinel)) << "[Sentinel]";
         const std::vector<BYTE> sentinelBytes = FileBytes(sentinel);
-        if (c.state == FileState::Linked) ASSERT_TRUE(CreateHardLinkW(ini.c_str(), sentinel.c_str(), nullptr));
+        if (c.state == FileState::Linked) { ASSERT_TRUE(CreateHardLinkW(ini.c_str(), sentinel.c_str(), nullptr)); }
         SetFileAttributesW(ini.c_str(), c.state == FileState::ReadOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_HIDDEN);
         PSECURITY_DESCRIPTOR original = nullptr;
         GetNamedSecurityInfoW(ini.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,

@@ -1,5 +1,6 @@
 #include "app/texts.h"
 
+#include <climits>
 #include <cwchar>
 #include <vector>
 
@@ -86,4 +87,10 @@ std::wstring Visible(const std::wstring& text)
         }
     }
     return shown;
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b)
+{
+    return a.size() < INT_MAX && b.size() < INT_MAX &&
+           CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }

@@ -34,4 +34,8 @@ void LoadVerbDisplayNames();
 // "<LF>", "<TAB>", "<U+202E>").
 std::wstring Visible(const std::wstring& text);
 
+// Names compared as the registry and the file system compare them: in any
+// letter case, of any script (".MÜ" and ".mü" name one key).
+bool SameName(const std::wstring& a, const std::wstring& b);
+
 #endif

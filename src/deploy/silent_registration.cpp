@@ -56,7 +56,7 @@ std::wstring ErrorText(LSTATUS error)
 
 bool Listed(const std::vector<std::wstring>& names, const std::wstring& name)
 {
-    return std::any_of(names.begin(), names.end(), [&](const std::wstring& n) { return _wcsicmp(n.c_str(), name.c_str()) == 0; });
+    return std::any_of(names.begin(), names.end(), [&](const std::wstring& n) { return SameName(n, name); });
 }
 
 // The registration itself, once the command line is good; counts say what

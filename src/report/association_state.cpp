@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "app/context.h"
+#include "app/texts.h"
 #include "catalogue/discovery.h"
 #include "catalogue/double_click.h"
 #include "catalogue/icons.h"
 #include "files/paths.h"
+#include "registry/executable_types.h"
 #include "registry/file_type_class.h"
 #include "registry/player_keys.h"
 #include "registry/primitives.h"
@@ -50,7 +52,7 @@ ViewedValue ReadBothViews(HKEY root, const std::wstring& key, const wchar_t* nam
     return ViewedValue{ReadState(root, key, name, KEY_WOW64_64KEY), ReadState(root, key, name, KEY_WOW64_32KEY)};
 }
 
-bool SameText(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
+bool SameText(const std::wstring& a, const std::wstring& b) { return SameName(a, b); }
 
 bool FileExists(const std::wstring& path)
 {
@@ -210,6 +212,7 @@ void Judge(TypeState& type, const std::wstring& progId)
     if (type.classPresent && !HasOpenCommand(type)) note(Finding::NoOpenVerb);
     if (std::any_of(type.verbs.begin(), type.verbs.end(), [](const VerbState& v) { return v.clientExists == false; }))
         note(Finding::ClientMissing);
+    if ((declared || type.classPresent) && WindowsRunsType(type.extension)) note(Finding::WindowsRunsType);
 
     if (!type.findings.empty()) {
         type.status = TypeStatus::Stale;
@@ -287,6 +290,7 @@ SettingsFileState ReadReportSettings(const std::wstring& path, ExtensionSet& ext
     settings.path = path;
     const SettingsText text = path.empty() || !FitsPathBuffer(path.c_str()) ? SettingsText() : ReadSettingsFile(path);
     settings.found = text.state != SettingsState::Missing;
+    settings.readable = text.state == SettingsState::Read;
     const StoredTypes stored = LoadStoredTypes(text);
     settings.hasTypeList = stored.listed;
     settings.storedTypes = stored.types.size();

@@ -57,6 +57,7 @@ enum class Finding {
     NoOpenVerb,
     RunStopped,
     OwnerClassMissing,
+    WindowsRunsType,
 };
 
 enum class TypeStatus { Registered, ChosenForOther, Stale, NotRegistered };
@@ -102,6 +103,7 @@ struct NamedViewedValue {
 struct SettingsFileState {
     std::wstring path;       // empty: none given
     bool found = false;
+    bool readable = false;   // found and read whole: what "/Register /Silent" needs of it
     bool hasTypeList = false;
     size_t storedTypes = 0;
     std::vector<std::wstring> toDeploy;  // what "/Register /Silent" on the file would register

@@ -22,6 +22,7 @@
 #include "app/context.h"
 #include "app/texts.h"
 #include "app/startup.h"
+#include "files/paths.h"
 #include "host/zeltrane.h"
 #include "report/association_state.h"
 #include "report/default_associations.h"
@@ -40,6 +41,7 @@ struct Arguments {
     bool json = false;
     bool defaultAssociations = false;
     bool verify = false;
+    bool ownSettingsPath = false;  // one the tool itself would take
     PolicyAttributes attributes;
     bool base64 = false;
     std::wstring out;  // /out: the file the document goes to
@@ -88,14 +90,17 @@ Arguments ParseArguments(const wchar_t* commandLine)
             arguments.understood = false;  // an unknown switch, a second file, or a path cut short
         } else {
             arguments.settingsFile = FullSettingsPath(token);  // bare: the one in the current folder, as the tool takes it
+            std::wstring checked;
+            arguments.ownSettingsPath = CheckOwnFilePath(token, L".ini", checked) == PathFault::None;
             haveFile = true;
         }
     }
     // One document at a time; the document's options only with it; /verify
-    // checks a settings file.
+    // checks a settings file the tool itself would take (a bad command line
+    // to the tool is one here too).
     const bool policyOptions = arguments.attributes.suggested || arguments.attributes.version || arguments.base64 || !arguments.out.empty();
     if (arguments.json + arguments.defaultAssociations + arguments.verify > 1 || (policyOptions && !arguments.defaultAssociations) ||
-        (arguments.verify && !haveFile))
+        (arguments.verify && !arguments.ownSettingsPath))
         arguments.understood = false;
     return arguments;
 }
@@ -230,7 +235,10 @@ int WriteDefaultAssociations(const AssociationReport& report, const Arguments& a
 int Verify(const AssociationReport& report)
 {
     std::wstring notes;
-    if (!report.settings.found) notes += LoadModuleString(IDS_REPORT_SETTINGS_MISSING, kShortTextChars) + L": " + Visible(report.settings.path) + L"\n";
+    // What the silent registration cannot read, it registers nothing from.
+    if (!report.settings.readable)
+        notes += LoadModuleString(report.settings.found ? IDS_REPORT_SETTINGS_UNREADABLE : IDS_REPORT_SETTINGS_MISSING, kShortTextChars) +
+                 L": " + Visible(report.settings.path) + L"\n";
     for (const std::wstring& name : NotInPlace(report))
         notes += LoadModuleString(IDS_REPORT_NOT_IN_PLACE, kShortTextChars) + L" " + Visible(name) + L"\n";
     if (report.unfinished.present)

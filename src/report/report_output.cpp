@@ -61,6 +61,7 @@ std::wstring Shown(const ValueState& value)
 UINT FindingText(Finding finding)
 {
     return finding == Finding::OwnerClassMissing ? IDS_REPORT_OWNER_CLASS_MISSING
+           : finding == Finding::WindowsRunsType ? IDS_REPORT_WINDOWS_RUNS_TYPE
                                                  : IDS_REPORT_FINDING_FIRST + static_cast<UINT>(finding);
 }
 UINT StatusText(TypeStatus status) { return IDS_REPORT_STATUS_FIRST + static_cast<UINT>(status); }
@@ -136,6 +137,8 @@ void SettingsSection(Table& table, const SettingsFileState& settings)
         value = Text(IDS_REPORT_SETTINGS_NONE);
     } else if (!settings.found) {
         value = Parenthesised(settings.path, Text(IDS_REPORT_SETTINGS_MISSING));
+    } else if (!settings.readable) {
+        value = Parenthesised(settings.path, Text(IDS_REPORT_SETTINGS_UNREADABLE));
     } else if (!settings.hasTypeList) {
         value = Parenthesised(settings.path, Text(IDS_REPORT_SETTINGS_NO_LIST));
     } else {
@@ -261,7 +264,7 @@ using json = nlohmann::ordered_json;
 const char* const kFindingNames[] = {
     "capabilityViewsDiffer", "classWithoutCapability", "capabilityWithoutClass",
     "capabilityNamesAnotherClass", "staleBackup", "clientMissing", "valuesDifferBetweenViews",
-    "notARegisteredApplication", "noOpenVerb", "runStopped", "ownerClassMissing",
+    "notARegisteredApplication", "noOpenVerb", "runStopped", "ownerClassMissing", "windowsRunsType",
 };
 const char* const kStatusNames[] = {"registered", "chosenForOther", "stale", "notRegistered"};
 const char* const kOwnerNames[] = {"none", "player", "other"};
@@ -394,12 +397,12 @@ std::string FormatReportJson(const AssociationReport& report)
         {"tool", {{"name", "KorvaneAssocCheck"}, {"version", KORVANE_VERSION_TEXT}}},
         {"computerName", TextOrNull(ComputerName())},
         {"userName", TextOrNull(UserName())},
-        {"settingsFile", {{"path", TextOrNull(s.path)}, {"found", s.found}, {"hasTypeList", s.hasTypeList},
+        {"settingsFile", {{"path", TextOrNull(s.path)}, {"found", s.found}, {"readable", s.readable}, {"hasTypeList", s.hasTypeList},
                           {"storedTypes", s.storedTypes}, {"silentRegistrationTypes", toDeploy}}},
         {"defaultPrograms", {{"values", defaultPrograms}, {"findings", Json(report.defaultProgramsFindings)}}},
         {"audioCd", Json(report.audioCd)},
         {"folderVerb", Json(report.folder)},
-        {"unfinished", {{"change", report.unfinished.present ? json(Utf8(report.unfinished.data)) : json()},
+        {"unfinished", {{"change", report.unfinished.present ? TextOrNull(report.unfinished.data) : json()},
                         {"findings", Json(report.runFindings)}}},
         {"types", types},
         {"summary", summary},

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+UINT (*g_ansiCodePage)() = GetACP;
+
 namespace {
 
 const BYTE kUtf16LeMark[] = {0xFF, 0xFE};
@@ -14,8 +16,7 @@ bool StartsWith(const std::vector<BYTE>& bytes, const BYTE (&mark)[N])
     return bytes.size() >= N && std::equal(mark, mark + N, bytes.begin());
 }
 
-// The code page of a file without a mark.
-UINT AnsiCodePage() { return GetACP(); }
+UINT AnsiCodePage() { return g_ansiCodePage(); }
 
 bool Decode(UINT codePage, const BYTE* bytes, size_t length, std::wstring& text)
 {
@@ -39,13 +40,17 @@ bool EncodeExactly(UINT codePage, const std::wstring& text, std::vector<BYTE>& b
 {
     if (text.empty()) return true;
     if (text.size() > static_cast<size_t>(INT_MAX / 4)) return false;
+    // UTF-8 holds every character but half a surrogate pair, and takes
+    // neither the best-fit flag nor the question whether a default was used.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr, 0, nullptr, &usedDefault);
+    const int size = WideCharToMultiByte(codePage, flags, text.data(), length, nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
     if (size <= 0 || usedDefault) return false;
     const size_t start = bytes.size();
     bytes.resize(start + static_cast<size_t>(size));
-    WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, text.data(), length, reinterpret_cast<char*>(&bytes[start]), size, nullptr, nullptr);
+    WideCharToMultiByte(codePage, flags, text.data(), length, reinterpret_cast<char*>(&bytes[start]), size, nullptr, nullptr);
     return true;
 }
 
@@ -138,7 +143,7 @@ bool DecodeSettingsText(const std::vector<BYTE>& bytes, TextForm& form, std::wst
     // 1252 would take every byte of it, and misread every letter).
     if (std::find(bytes.begin(), bytes.end(), BYTE{0}) != bytes.end()) return false;
     const bool beyondAscii = std::any_of(bytes.begin(), bytes.end(), [](BYTE b) { return b >= 0x80; });
-    if (beyondAscii && Decode(CP_UTF8, bytes.data(), bytes.size(), text)) {
+    if (beyondAscii && AnsiCodePage() != CP_UTF8 && Decode(CP_UTF8, bytes.data(), bytes.size(), text)) {
         form = TextForm::Utf8Bare;
         return true;
     }

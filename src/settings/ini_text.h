@@ -29,6 +29,11 @@ enum class TextForm {
 // to read or rewrite.
 bool DecodeSettingsText(const std::vector<BYTE>& bytes, TextForm& form, std::wstring& text);
 
+// The code page of a file without a mark: the system's ANSI code page
+// (GetACP), which is UTF-8 itself where Windows' "Use Unicode UTF-8"
+// setting is on. A seam, so that a test can see that case under Wine.
+extern UINT (*g_ansiCodePage)();
+
 // True for a form Windows' profile functions read as the tool does.
 inline bool WindowsReadsForm(TextForm form) { return form == TextForm::Ansi || form == TextForm::Utf16Le; }
 

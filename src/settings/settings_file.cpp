@@ -2,6 +2,7 @@
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <new>
 
 #include "app/context.h"
@@ -76,6 +77,7 @@ std::wstring SettingsText::String(const wchar_t* section, const wchar_t* key, co
 {
     const std::wstring* found = ini.Find(section, key);
     std::wstring value = found ? *found : fallback;
+    value.resize(std::min(value.size(), value.find(L'\0')));  // the profile functions copy it as a C string
     const bool quoted = value.size() > 1 && (value.front() == L'"' || value.front() == L'\'') && value.back() == value.front();
     if (quoted) value = value.substr(1, value.size() - 2);
     if (capacity > 0 && value.size() > capacity - 1) value.resize(capacity - 1);

@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "app/context.h"
+#include "app/texts.h"
 
 namespace {
 
@@ -20,7 +21,6 @@ bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
 const wchar_t* WithoutLeadingDot(const wchar_t* name) { return name[0] == L'.' ? name + 1 : name; }
 
-bool SameName(const std::wstring& a, const std::wstring& b) { return _wcsicmp(a.c_str(), b.c_str()) == 0; }
 
 // The names of a list value, with what cannot be a type of the player's
 // passed to skipped.
