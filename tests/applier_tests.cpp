@@ -261,6 +261,16 @@ Round MakeRound(std::mt19937& random)
     if (random() % 4 == 0)
         round.before.push_back({HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", REG_SZ,
                                 Sz(unfinished[random() % 5])});
+    // A value of the player's record that stands for no registration (its
+    // class gone; a type Windows runs, which the player never keeps) goes
+    // with the first run, as the rest of the record does with the last.
+    if (random() % 3 == 0) {
+        const std::wstring strays[] = {L".kvstray", L".exe", std::wstring(L".") + kTypes[0]};
+        const std::wstring& stray = strays[random() % 3];
+        round.before.push_back({HKEY_LOCAL_MACHINE, kCapability, stray, REG_SZ, Sz(L"Korvane mp3 File"), kBothViews[random() % 2]});
+        if (stray == strays[2])  // its class, left alone without it, goes with it
+            for (const std::wstring stale : {L"\\shell\\Stale\\command", L"\\shell\\Open\\ddeexec"}) round.untouched.erase(ProgId(kTypes[0]) + stale);
+    }
     if (random() % 2) round.wanted.push_back(kAudioCd);
     if (random() % 2) round.wanted.push_back(kFolder);
     if (random() % 4 == 0) round.wanted.push_back(kExecutable);

@@ -11,6 +11,7 @@
 
 #include "app/texts.h"
 #include "associate/applier.h"
+#include "associate/verbs.h"
 #include "catalogue/discovery.h"
 #include "command_line/command_line.h"
 #include "deploy/run_log.h"
@@ -104,6 +105,8 @@ TEST_F(Deployment, AnswersWithCodesADeploymentToolKnowsAndLogsEveryTypeItReadsSk
         {"a type the user left unticked in the dialogs", L"[RegisterdExtensions]\r\nExtensions=kvd1;kvd2;\r\nTicked=kvd2;kvd9;\r\n",
          L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd2;",
          {L"Written: .kvd2", L"Skipped: .kvd9 (ticked, but described nowhere: not listed, not built in)"}},
+        {"a dialog run stopped while it took an unticked type away", L"[RegisterdExtensions]\r\nExtensions=kvd1;kvd2;\r\nTicked=kvd2;\r\n",
+         L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd2;", {L"Written: .kvd2\r\n"}},
         {"the registry refuses a write", L"[RegisterdExtensions]\r\nExtensions=kvd1;kvd2;\r\n", L"/Register /Silent " + logged + L"Korvane.ini", 5,
          L"kvd2;", {L"Failed: .kvd1 (error 5: ", L"Written: .kvd2\r\n"}},
         {"a client path no command holds", L"[RegisterdExtensions]\r\nExtensions=kvd1;\r\n", L"/Register /Silent " + logged + L"Korvane.ini", 1603,
@@ -118,6 +121,12 @@ TEST_F(Deployment, AnswersWithCodesADeploymentToolKnowsAndLogsEveryTypeItReadsSk
         if (c.exitCode == 5) unwritable = std::make_unique<UnwritableKey>(ProgId(L"kvd1"));
         const std::wstring client = clientExePathBuffer;
         if (c.exitCode == 1603) wcscpy_s(clientExePathBuffer, kPathChars, (L"C:\\" + std::wstring(1015, L'c')).c_str());
+        if (std::string(c.name).find("stopped") != std::string::npos) {  // both whole, .kvd1 named as on its way out
+            associationContext.openCommand = OpenCommandForExecMethod(associationContext.execMethod);
+            const FileTypeList both{FileTypeEntry(L"kvd1", L"", L"", 0, FT_ASSOCIATED), FileTypeEntry(L"kvd2", L"", L"", 0, FT_ASSOCIATED)};
+            ApplyAssociations({}, both, &associationContext);
+            ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen\\Korvane Player", L"Unfinished", REG_SZ, L".kvd1", 12), ERROR_SUCCESS);
+        }
         Events.clear();
         const std::vector<BYTE> settings = FileBytes(ini_);
         std::wstring log;

@@ -353,8 +353,8 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
     // Command lines it does not understand get the usage, and nothing else.
     const std::wstring tooLong = std::wstring(1500, L'p');  // a path that would arrive cut short
     for (const std::wstring arguments : {L"/bogus", L"a.ini b.ini", L"/json /xml", L"/json /defaultassociations", tooLong.c_str(),
-                                         L"/verify", L"a.ini /out b.xml", L"a.ini /defaultassociations /version 0", L"/defaultassociations /out",
-                                         L"/verify R:\\Korvane.ini"}) {
+                                         L"/verify", L"a.ini /out b.xml", L"a.ini /defaultassociations /out b.xml /out c.xml",
+                                         L"a.ini /defaultassociations /version 0", L"/defaultassociations /out", L"/verify R:\\Korvane.ini"}) {
         EXPECT_EQ(RunCapturing(Report(), arguments, text, errors), 2u) << arguments.substr(0, 40);
         EXPECT_TRUE(text.empty());
         EXPECT_EQ(errors.rfind("usage: KorvaneAssocCheck.exe", 0), 0u) << errors;

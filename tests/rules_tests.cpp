@@ -110,7 +110,8 @@ TEST(CommandLine, TakesOnlyWhatItUnderstandsAndOnlyLocalFilesOfTheirKind)
         {L"/Register \"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\korvane.cmd\"", L"bad"},
         {L"/Register \\\\192.0.2.1\\share\\k.ini", L"bad"}, {L"/Register R:\\k.ini", L"bad"}, {L"/Register \\\\?\\C:\\k.ini", L"bad"},
         {L"/Register \\\\.\\C:\\k.ini", L"bad"}, {L"/Register k.ini:hidden.ini", L"bad"}, {L"/Register nul.ini", L"bad"},
-        {L"/Register \"COM1 .ini\"", L"bad"}, {L"/Register C:\\" + std::wstring(1100, L'p') + L".ini", L"bad"},
+        {L"/Register \"COM1 .ini\"", L"bad"}, {L"/Register C:\\windows\\win.ini", L"bad"},
+        {L"/Register /Silent /Log a.log /Log b.log k.ini", L"bad"}, {L"/Register /Silent /Log C:\\Windows\\Temp\\k.log k.ini", L"bad"}, {L"/Register C:\\" + std::wstring(1100, L'p') + L".ini", L"bad"},
     };
     for (const auto& c : cases) EXPECT_EQ(Taken(c.arguments), c.taken) << testing::PrintToString(c.arguments.substr(0, 80));
     SetCurrentDirectoryW(BesideTests(L"").c_str());

@@ -13,6 +13,7 @@
 #include "associate/verbs.h"
 #include "catalogue/discovery.h"
 #include "host/zeltrane.h"
+#include "registry/executable_types.h"
 #include "registry/file_type_class.h"
 #include "registry/player_keys.h"
 #include "registry/primitives.h"
@@ -279,24 +280,6 @@ void RemoveAssociation(RunState& keys, const FileTypeEntry& entry)
     }
 }
 
-// The names of the registrations an earlier run was changing when it was
-// stopped: one (REG_SZ, as earlier versions kept it) or a list.
-std::vector<std::wstring> UnfinishedNames()
-{
-    std::vector<std::wstring> names;
-    RegistryValue value;
-    if (!ReadValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, value)) return names;
-    if (value.type != REG_SZ && value.type != REG_MULTI_SZ) return names;  // damaged: it names nothing
-    const wchar_t* text = reinterpret_cast<const wchar_t*>(value.bytes.data());
-    const size_t length = value.size / sizeof(wchar_t);
-    for (size_t at = 0; at < length && text[at];) {
-        names.emplace_back(text + at, wcsnlen(text + at, length - at));
-        at += names.back().size() + 1;
-        if (value.type == REG_SZ) break;
-    }
-    return names;
-}
-
 // The changes an earlier run was stopped in: a registration still found
 // as the player's is handled by this run like any other; one found no
 // more loses what is left of it now (and is written again if the run
@@ -309,6 +292,32 @@ void FinishUnfinishedChanges(RunState& keys)
         if (EntryNamed(name, entry) && !IsTypeAssociated(entry)) RemoveAssociation(keys, entry);
     }
     if (HKEY player = keys.Player()) DeleteRegistryValue(player, kUnfinishedValue);
+}
+
+// Values of the player's capability record, in either view, that stand
+// for no registration of the player's (the class gone, or a type Windows
+// runs, which the player never keeps), left by an older version, a run
+// stopped before runs were named, or by hand: the record is the player's
+// own, so they are taken away with whatever is left of their type. Types
+// the run registers or takes away itself are not strays.
+std::vector<FileTypeEntry> StrayValues(const std::unordered_map<std::wstring, bool>& registeredNow,
+                                       const std::unordered_map<std::wstring, bool>& written)
+{
+    std::vector<FileTypeEntry> strays;
+    std::unordered_map<std::wstring, bool> seen;
+    for (const REGSAM view : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
+        if (registryViewFlag == 0 && view == KEY_WOW64_32KEY) break;  // one record where Windows has no views
+        for (const std::wstring& name : ValueNames(HKEY_LOCAL_MACHINE, kFileAssociationsKey, registryViewFlag ? view : 0)) {
+            FileTypeEntry entry;
+            if (!EntryNamed(name, entry) || entry.IsPseudoType()) continue;
+            const std::wstring key = RegistrationKey(entry);
+            if (registeredNow.count(key) || written.count(key) || !seen.emplace(key, true).second) continue;
+            if (!WindowsRunsType(entry.extension) && IsTypeAssociated(entry)) continue;
+            OutputDebugStringW(L"Korvane: a capability value that stands for no registration is taken away\n");
+            strays.push_back(std::move(entry));
+        }
+    }
+    return strays;
 }
 
 // Names every registration the run is about to change, in one value, before
@@ -347,17 +356,29 @@ std::vector<WriteOutcome> ApplyAssociations(const FileTypeList& removeList, cons
     }
     std::vector<const FileTypeEntry*> removals;
     std::vector<std::wstring> names;
+    std::unordered_map<std::wstring, bool> registeredNow;  // by RegistrationKey
     for (const FileTypeEntry& entry : removeList) {
         const auto again = written.find(RegistrationKey(entry));
+        registeredNow[RegistrationKey(entry)] = true;
         if (again != written.end() && again->second) continue;
         removals.push_back(&entry);
         names.push_back(NameOf(entry));
     }
-    // The audio-CD handler has one mark, its command, and its backup is in
-    // place before the command is replaced: written half way, it is written
-    // again as a whole by the next run, and needs no name.
+    // Named: what is taken away and what is new. A registration written
+    // again over itself keeps both its marks all the way (nothing is
+    // removed first), so a stop leaves it found, and the next run takes
+    // the names for types on their way in or out. The audio-CD handler has
+    // one mark, its command, and its backup is in place before the command
+    // is replaced: written half way, it is written again as a whole by the
+    // next run, and needs no name.
     for (const Planned& planned : writes)
-        if (!(planned.entry->flags & FT_AUDIOCD)) names.push_back(NameOf(*planned.entry));
+        if (!(planned.entry->flags & FT_AUDIOCD) && !registeredNow.count(RegistrationKey(*planned.entry)))
+            names.push_back(NameOf(*planned.entry));
+    const std::vector<FileTypeEntry> strays = StrayValues(registeredNow, written);
+    for (const FileTypeEntry& entry : strays) {
+        removals.push_back(&entry);
+        names.push_back(NameOf(entry));
+    }
 
     std::vector<WriteOutcome> outcomes;
     const LSTATUS named = names.empty() ? ERROR_SUCCESS : NameChanges(keys, names);

@@ -4,6 +4,7 @@
 #define KORVANE_CATALOGUE_DISCOVERY_H
 
 #include <string>
+#include <vector>
 
 #include "catalogue/file_types.h"
 
@@ -31,5 +32,10 @@ bool NamesClient(const std::wstring& command);
 // player's by the rule its backups are judged by (HolderOf): text of
 // either string type that names the client executable.
 bool CommandRunsClient(const wchar_t* commandKey);
+
+// The registrations (".<ext>", "AudioCD", "Folder") a run was changing
+// when it was stopped, from the player's key: one name (REG_SZ, as earlier
+// versions kept it) or a list; none where the value is damaged.
+std::vector<std::wstring> UnfinishedNames();
 
 #endif

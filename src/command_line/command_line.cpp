@@ -16,6 +16,7 @@ const wchar_t* FaultText(PathFault fault)
     case PathFault::NotLocal: return L"is not on a local fixed drive";
     case PathFault::Stream: return L"names a stream of a file";
     case PathFault::Device: return L"names a device";
+    case PathFault::SystemFolder: return L"is in the Windows folder";
     default: return L"does not have the extension its kind of file has";
     }
 }
@@ -37,7 +38,7 @@ CommandLine ReadCommandLine(const wchar_t* commandLine)
     CommandLine line;
     wchar_t token[kPathChars];
     const wchar_t* position = HostNextToken(commandLine, token, kPathChars);  // the program's own name
-    bool logFollows = false;
+    bool logFollows = false, logSeen = false;
     // The first fault is the one said; the words after it are still read,
     // so that a deployment's log is written to say it.
     auto fault = [&line](const std::wstring& why) {
@@ -48,7 +49,7 @@ CommandLine ReadCommandLine(const wchar_t* commandLine)
         if (word.size() >= static_cast<size_t>(kPathChars - 1)) {
             fault(L"an argument is too long to be taken whole");  // it filled its buffer: cut short
         } else if (logFollows) {
-            TakePath(word, L".log", L"log file", line.logPath, line);
+            if (line.logPath.empty()) TakePath(word, L".log", L"log file", line.logPath, line);  // the first one says it
             logFollows = false;
         } else if (_wcsicmp(token, L"/Register") == 0) {
             line.registerRun = true;
@@ -57,7 +58,8 @@ CommandLine ReadCommandLine(const wchar_t* commandLine)
         } else if (_wcsicmp(token, L"/Silent") == 0) {
             line.silent = true;
         } else if (_wcsicmp(token, L"/Log") == 0) {
-            logFollows = true;
+            if (logSeen) fault(L"a second /Log");
+            logFollows = logSeen = true;
         } else if (_wcsicmp(token, L"/TopMost") == 0) {
             // Accepted for the player's sake.
         } else if (token[0] == L'/' || token[0] == L'-') {

@@ -10,6 +10,7 @@
 #include "app/texts.h"
 #include "associate/registration.h"
 #include "associate/verbs.h"
+#include "catalogue/discovery.h"
 #include "command_line/command_line.h"
 #include "deploy/run_log.h"
 #include "settings/preferences.h"
@@ -77,9 +78,9 @@ int Register(const CommandLine& line, RunLog& log, std::wstring& summary)
     log.Line(stored.choiceKept ? L"Registered: the types the last confirmed dialog run left ticked, and those registered now"
                                : L"Registered: every listed type (no dialog run has written this file), and those registered now");
     const FileTypeList current = BuildCatalogue(stored);
-    const std::vector<std::wstring> wanted = TypesToDeploy(stored, current);
-    for (FileTypeEntry& entry : g_fileTypes)
-        if (Listed(wanted, entry.extension)) entry.flags |= FT_ASSOCIATED;
+    const std::vector<std::wstring> wanted = TypesToDeploy(stored, current, UnfinishedNames());
+    for (FileTypeEntry& entry : g_fileTypes)  // the ticks say it, whatever the registry showed
+        entry.flags = Listed(wanted, entry.extension) ? entry.flags | FT_ASSOCIATED : entry.flags & ~FT_ASSOCIATED;
     for (const std::wstring& name : stored.ticked)
         if (!Listed(wanted, name)) log.Line(L"Skipped: ." + Visible(name) + L" (ticked, but described nowhere: not listed, not built in)");
     associationContext.openCommand = OpenCommandForExecMethod(associationContext.execMethod);

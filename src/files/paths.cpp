@@ -27,6 +27,23 @@ bool IsDeviceName(const std::wstring& fileName)
     return port && ((n >= L'0' && n <= L'9') || n == 0xB9 || n == 0xB2 || n == 0xB3);  // and the superscripts 1, 2, 3
 }
 
+// Whether a full path lies in the Windows folder: a settings file or log
+// there would have the elevated tool write the system's own files.
+bool InWindowsFolder(const std::wstring& path)
+{
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return true;  // unknown: nothing is taken on trust
+    auto asFolder = [](std::wstring name) {
+        name = LongPath(name);  // a short name of the folder is the folder too
+        if (name.empty() || name.back() != L'\\') name += L'\\';
+        return name;
+    };
+    const std::wstring windows = asFolder(std::wstring(folder, length));
+    const std::wstring given = asFolder(path.substr(0, path.rfind(L'\\') + 1));
+    return _wcsnicmp(given.c_str(), windows.c_str(), windows.size()) == 0;
+}
+
 } // namespace
 
 bool IsLocalFixedPath(const std::wstring& path)
@@ -59,9 +76,28 @@ bool ReachedByItsPath(HANDLE file, const std::wstring& path)
     return _wcsicmp(FinalPath(file).c_str(), LongPath(path).c_str()) == 0;
 }
 
+namespace {
+
+// Whether a folder on the way to a file is a link or junction. Checked one
+// folder at a time from the drive's root, each by its own attributes (not
+// its target's), so that no link is followed before it is seen: opening
+// the file through a link to a share would already have the machine
+// authenticate to it.
+bool LinkOnTheWay(const std::wstring& path)
+{
+    for (size_t slash = path.find_first_of(L"\\/", 3); slash != std::wstring::npos; slash = path.find_first_of(L"\\/", slash + 1)) {
+        const DWORD attributes = GetFileAttributesW(path.substr(0, slash).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // not there: the open says so
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+    }
+    return false;
+}
+
+} // namespace
+
 LocalFile CheckLocalFile(const std::wstring& path)
 {
-    if (!FitsPathBuffer(path.c_str()) || !IsLocalFixedPath(path)) return LocalFile::Refused;
+    if (!FitsPathBuffer(path.c_str()) || !IsLocalFixedPath(path) || LinkOnTheWay(path)) return LocalFile::Refused;
     UniqueFile file = FileHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
@@ -92,6 +128,7 @@ PathFault CheckOwnFilePath(const std::wstring& given, const wchar_t* extension, 
     if (IsDeviceName(PathFindFileNameW(path.c_str()))) return PathFault::Device;
     if (_wcsicmp(PathFindExtensionW(path.c_str()), extension) != 0) return PathFault::WrongExtension;
     if (!IsLocalFixedPath(path)) return PathFault::NotLocal;
+    if (InWindowsFolder(path)) return PathFault::SystemFolder;
     full = path;
     return PathFault::None;
 }

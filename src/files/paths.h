@@ -47,6 +47,7 @@ enum class PathFault {
     Stream,          // "file:stream", an alternate data stream
     Device,          // CON, NUL, COM1 and the like, with any extension
     WrongExtension,  // not the extension the file must have
+    SystemFolder,    // in the Windows folder, whose files are the system's (win.ini)
 };
 
 // The full path (GetFullPathNameW: a bare name is in the current folder)

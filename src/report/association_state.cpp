@@ -297,7 +297,7 @@ SettingsFileState ReadReportSettings(const std::wstring& path, ExtensionSet& ext
     for (const FileTypeEntry& entry : stored.types) extensions.Add(entry.extension, true);
     FileTypeList registeredNow;
     DiscoverAssociatedTypes(registeredNow);
-    settings.toDeploy = TypesToDeploy(stored, registeredNow);
+    settings.toDeploy = TypesToDeploy(stored, registeredNow, UnfinishedNames());
     for (const std::wstring& name : settings.toDeploy) extensions.Add(name);
     return settings;
 }

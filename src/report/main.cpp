@@ -84,6 +84,7 @@ Arguments ParseArguments(const wchar_t* commandLine)
             arguments.attributes.version = next(position) ? PositiveNumber(token) : 0;
             arguments.understood &= arguments.attributes.version != 0;
         } else if (_wcsicmp(token, L"/out") == 0) {
+            arguments.understood &= arguments.out.empty();  // one file: a second one is a typing slip
             arguments.out = next(position) && wcslen(token) < static_cast<size_t>(kPathChars - 1) ? FullSettingsPath(token) : L"";
             arguments.understood &= !arguments.out.empty();
         } else if (token[0] == L'/' || haveFile || cut) {

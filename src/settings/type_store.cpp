@@ -63,7 +63,13 @@ StoredTypes LoadStoredTypes(const SettingsText& settings)
         stored.types.push_back(std::move(entry));
     }
     stored.choiceKept = settings.Has(kListSection, kTickedKey);
-    stored.ticked = ListNames(settings, kTickedKey, nullptr);
+    // A ticked name the list does not hold, but that can be no type, is
+    // said once, as the list's own are.
+    std::vector<SkippedType> tickedSkipped;
+    stored.ticked = ListNames(settings, kTickedKey, &tickedSkipped);
+    for (SkippedType& skipped : tickedSkipped)
+        if (std::none_of(stored.skipped.begin(), stored.skipped.end(), [&](const SkippedType& s) { return SameName(s.name, skipped.name); }))
+            stored.skipped.push_back(std::move(skipped));
     return stored;
 }
 
@@ -95,7 +101,8 @@ void SaveStoredTypes(const wchar_t* path, const FileTypeList& list)
     WriteSettingValues(path, values);
 }
 
-std::vector<std::wstring> TypesToDeploy(const StoredTypes& stored, const FileTypeList& registeredNow)
+std::vector<std::wstring> TypesToDeploy(const StoredTypes& stored, const FileTypeList& registeredNow,
+                                        const std::vector<std::wstring>& unfinished)
 {
     std::vector<std::wstring> names;
     auto listedIn = [](const FileTypeList& list, const std::wstring& name) {
@@ -109,7 +116,12 @@ std::vector<std::wstring> TypesToDeploy(const StoredTypes& stored, const FileTyp
         if (stored.choiceKept && (listedIn(stored.types, name) || BuiltinRow(name) >= 0 || listedIn(registeredNow, name))) add(name);
     if (!stored.choiceKept)
         for (const FileTypeEntry& entry : stored.types) add(entry.extension);
+    // A stopped dialog run that was taking an unticked type away leaves it
+    // whole enough to be found: the ticks say what the user wants of it.
+    auto changing = [&](const std::wstring& name) {
+        return std::any_of(unfinished.begin(), unfinished.end(), [&](const std::wstring& u) { return SameName(u, L"." + name); });
+    };
     for (const FileTypeEntry& entry : registeredNow)
-        if (!entry.IsPseudoType() && IsRegistrableExtension(entry.extension)) add(entry.extension);
+        if (!entry.IsPseudoType() && IsRegistrableExtension(entry.extension) && !changing(entry.extension)) add(entry.extension);
     return names;
 }
