@@ -107,6 +107,8 @@ TEST_F(Deployment, AnswersWithCodesADeploymentToolKnowsAndLogsEveryTypeItReadsSk
          {L"Written: .kvd2", L"Skipped: .kvd9 (ticked, but described nowhere: not listed, not built in)"}},
         {"a dialog run stopped while it took an unticked type away", L"[RegisterdExtensions]\r\nExtensions=kvd1;kvd2;\r\nTicked=kvd2;\r\n",
          L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd2;", {L"Written: .kvd2\r\n"}},
+        {"a run stopped while it added a type this file does not list", L"[RegisterdExtensions]\r\nExtensions=kvd2;\r\nTicked=kvd2;\r\n",
+         L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd1;kvd2;", {L"Written: .kvd1\r\n"}},
         {"the registry refuses a write", L"[RegisterdExtensions]\r\nExtensions=kvd1;kvd2;\r\n", L"/Register /Silent " + logged + L"Korvane.ini", 5,
          L"kvd2;", {L"Failed: .kvd1 (error 5: ", L"Written: .kvd2\r\n"}},
         {"a client path no command holds", L"[RegisterdExtensions]\r\nExtensions=kvd1;\r\n", L"/Register /Silent " + logged + L"Korvane.ini", 1603,

@@ -83,8 +83,13 @@ namespace {
 // its target's), so that no link is followed before it is seen: opening
 // the file through a link to a share would already have the machine
 // authenticate to it.
-bool LinkOnTheWay(const std::wstring& path)
+bool LinkOnTheWay(const std::wstring& given)
 {
+    // Made full first: "C:\missing\..\link\x.ico" is opened through the link.
+    wchar_t buffer[kPathChars];
+    const DWORD length = GetFullPathNameW(given.c_str(), kPathChars, buffer, nullptr);
+    if (length == 0 || length >= static_cast<DWORD>(kPathChars)) return true;
+    const std::wstring path(buffer, length);
     for (size_t slash = path.find_first_of(L"\\/", 3); slash != std::wstring::npos; slash = path.find_first_of(L"\\/", slash + 1)) {
         const DWORD attributes = GetFileAttributesW(path.substr(0, slash).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES) return false;  // not there: the open says so

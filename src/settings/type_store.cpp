@@ -116,10 +116,13 @@ std::vector<std::wstring> TypesToDeploy(const StoredTypes& stored, const FileTyp
         if (stored.choiceKept && (listedIn(stored.types, name) || BuiltinRow(name) >= 0 || listedIn(registeredNow, name))) add(name);
     if (!stored.choiceKept)
         for (const FileTypeEntry& entry : stored.types) add(entry.extension);
-    // A stopped dialog run that was taking an unticked type away leaves it
-    // whole enough to be found: the ticks say what the user wants of it.
+    // A dialog run stopped while it took a type the user unticked away
+    // leaves it whole enough to be found: where the file lists the type
+    // and keeps the ticks, they say what the user wants of it. A type a
+    // stopped run was adding, or one this file does not hold, stays.
     auto changing = [&](const std::wstring& name) {
-        return std::any_of(unfinished.begin(), unfinished.end(), [&](const std::wstring& u) { return SameName(u, L"." + name); });
+        return stored.choiceKept && listedIn(stored.types, name) &&
+               std::any_of(unfinished.begin(), unfinished.end(), [&](const std::wstring& u) { return SameName(u, L"." + name); });
     };
     for (const FileTypeEntry& entry : registeredNow)
         if (!entry.IsPseudoType() && IsRegistrableExtension(entry.extension) && !changing(entry.extension)) add(entry.extension);

@@ -49,9 +49,9 @@ void SaveStoredTypes(const wchar_t* path, const FileTypeList& list);
 
 // The types "/Register /Silent" registers: those the last confirmed dialog
 // run left ticked (every listed type where no dialog run has written the
-// file: an administrator's own), and every type registered now but those
-// a stopped run was changing (unfinished: ".<ext>" names), which may have
-// been on their way out. Names in any letter case, each once.
+// file: an administrator's own), and every type registered now but one
+// the file lists unticked that a stopped run was changing (unfinished:
+// ".<ext>" names), on its way out. Names in any letter case, each once.
 std::vector<std::wstring> TypesToDeploy(const StoredTypes& stored, const FileTypeList& registeredNow,
                                         const std::vector<std::wstring>& unfinished);
 
