@@ -8,6 +8,7 @@
 #include <thread>
 #include <cwchar>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/context.h"
 #include "associate/verbs.h"
@@ -300,18 +301,18 @@ void FinishUnfinishedChanges(RunState& keys)
 // stopped before runs were named, or by hand: the record is the player's
 // own, so they are taken away with whatever is left of their type. Types
 // the run registers or takes away itself are not strays.
-std::vector<FileTypeEntry> StrayValues(const std::unordered_map<std::wstring, bool>& registeredNow,
+std::vector<FileTypeEntry> StrayValues(const std::unordered_set<std::wstring>& registeredNow,
                                        const std::unordered_map<std::wstring, bool>& written)
 {
     std::vector<FileTypeEntry> strays;
-    std::unordered_map<std::wstring, bool> seen;
+    std::unordered_set<std::wstring> seen;
     for (const REGSAM view : {REGSAM(KEY_WOW64_64KEY), REGSAM(KEY_WOW64_32KEY)}) {
         if (registryViewFlag == 0 && view == KEY_WOW64_32KEY) break;  // one record where Windows has no views
         for (const std::wstring& name : ValueNames(HKEY_LOCAL_MACHINE, kFileAssociationsKey, registryViewFlag ? view : 0)) {
             FileTypeEntry entry;
             if (!EntryNamed(name, entry) || entry.IsPseudoType()) continue;
             const std::wstring key = RegistrationKey(entry);
-            if (registeredNow.count(key) || written.count(key) || !seen.emplace(key, true).second) continue;
+            if (registeredNow.count(key) || written.count(key) || !seen.insert(key).second) continue;
             if (!WindowsRunsType(entry.extension) && IsTypeAssociated(entry)) continue;
             OutputDebugStringW(L"Korvane: a capability value that stands for no registration is taken away\n");
             strays.push_back(std::move(entry));
@@ -356,10 +357,10 @@ std::vector<WriteOutcome> ApplyAssociations(const FileTypeList& removeList, cons
     }
     std::vector<const FileTypeEntry*> removals;
     std::vector<std::wstring> names;
-    std::unordered_map<std::wstring, bool> registeredNow;  // by RegistrationKey
+    std::unordered_set<std::wstring> registeredNow;  // by RegistrationKey
     for (const FileTypeEntry& entry : removeList) {
         const auto again = written.find(RegistrationKey(entry));
-        registeredNow[RegistrationKey(entry)] = true;
+        registeredNow.insert(RegistrationKey(entry));
         if (again != written.end() && again->second) continue;
         removals.push_back(&entry);
         names.push_back(NameOf(entry));

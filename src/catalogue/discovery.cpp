@@ -89,16 +89,9 @@ void DiscoverAssociatedTypes(FileTypeList& list)
 
 std::vector<std::wstring> UnfinishedNames()
 {
-    std::vector<std::wstring> names;
     RegistryValue value;
-    if (!ReadValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, value)) return names;
-    if (value.type != REG_SZ && value.type != REG_MULTI_SZ) return names;  // damaged: it names nothing
-    const wchar_t* text = reinterpret_cast<const wchar_t*>(value.bytes.data());
-    const size_t length = value.size / sizeof(wchar_t);
-    for (size_t at = 0; at < length && text[at];) {
-        names.emplace_back(text + at, wcsnlen(text + at, length - at));
-        at += names.back().size() + 1;
-        if (value.type == REG_SZ) break;
-    }
-    return names;
+    if (!ReadValue(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue, value)) return {};
+    if (value.type == REG_MULTI_SZ) return value.AsTexts();
+    if (value.type == REG_SZ && !value.AsText().empty()) return {value.AsText()};
+    return {};  // damaged: it names nothing
 }

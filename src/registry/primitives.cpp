@@ -159,6 +159,16 @@ std::wstring RegistryValue::AsText() const
     return std::wstring(text, wcsnlen(text, size / sizeof(wchar_t)));
 }
 
+std::vector<std::wstring> RegistryValue::AsTexts() const
+{
+    std::vector<std::wstring> texts;
+    if (bytes.empty()) return texts;
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(bytes.data());
+    const size_t length = size / sizeof(wchar_t);
+    for (size_t at = 0; at < length && text[at]; at += texts.back().size() + 1) texts.emplace_back(text + at, wcsnlen(text + at, length - at));
+    return texts;
+}
+
 bool ReadRawValue(HKEY key, const wchar_t* valueName, RegistryValue& value)
 {
     if (RegQueryValueExW(key, valueName, nullptr, &value.type, nullptr, &value.size) != ERROR_SUCCESS) return false;

@@ -43,6 +43,9 @@ struct RegistryValue {
 
     // The data up to its first NUL, read as UTF-16 whatever the type.
     std::wstring AsText() const;
+    // The texts of a REG_MULTI_SZ list, up to its empty one (or the data's
+    // end); as AsText, whatever the type.
+    std::vector<std::wstring> AsTexts() const;
 };
 
 // Reads a value of an open key. False when the value is missing or no

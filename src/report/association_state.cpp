@@ -31,10 +31,7 @@ ValueState ReadState(HKEY root, const std::wstring& key, const wchar_t* name, RE
     state.present = true;
     state.type = value.type;
     if (value.type == REG_MULTI_SZ) {  // its texts, each once, in a line
-        const wchar_t* text = reinterpret_cast<const wchar_t*>(value.bytes.data());
-        const size_t length = value.size / sizeof(wchar_t);
-        for (size_t at = 0; at < length && text[at]; at += wcsnlen(text + at, length - at) + 1)
-            state.data += (state.data.empty() ? L"" : L", ") + std::wstring(text + at, wcsnlen(text + at, length - at));
+        for (const std::wstring& text : value.AsTexts()) state.data += (state.data.empty() ? L"" : L", ") + text;
     } else if (IsTextType(value.type)) {
         state.data = value.AsText();
     } else {
@@ -51,8 +48,6 @@ ViewedValue ReadBothViews(HKEY root, const std::wstring& key, const wchar_t* nam
 {
     return ViewedValue{ReadState(root, key, name, KEY_WOW64_64KEY), ReadState(root, key, name, KEY_WOW64_32KEY)};
 }
-
-bool SameText(const std::wstring& a, const std::wstring& b) { return SameName(a, b); }
 
 bool FileExists(const std::wstring& path)
 {
@@ -180,7 +175,7 @@ void ReadDoubleClick(TypeState& type, const std::wstring& progId)
 {
     type.doubleClick = ResolveDoubleClick(type.extension);
     const std::wstring& opens = type.doubleClick.progId;
-    type.opensPlayer = SameText(opens, progId);
+    type.opensPlayer = SameName(opens, progId);
     if (!type.opensPlayer && !opens.empty()) type.doubleClickName = ProgramName(opens);
 }
 
@@ -189,7 +184,7 @@ void ReadDoubleClick(TypeState& type, const std::wstring& progId)
 bool HasOpenCommand(const TypeState& type)
 {
     return std::any_of(type.verbs.begin(), type.verbs.end(),
-                       [](const VerbState& v) { return SameText(v.name, L"Open") && !v.command.empty(); });
+                       [](const VerbState& v) { return SameName(v.name, L"Open") && !v.command.empty(); });
 }
 
 void Judge(TypeState& type, const std::wstring& progId)
@@ -202,7 +197,7 @@ void Judge(TypeState& type, const std::wstring& progId)
     if (type.classPresent && !declared) note(Finding::ClassWithoutCapability);
     if (declared && !type.classPresent) note(Finding::CapabilityWithoutClass);
     for (const ValueState* c : {&c64, &c32}) {
-        if (c->present && !(c->type == REG_SZ && SameText(c->data, progId))) {
+        if (c->present && !(c->type == REG_SZ && SameName(c->data, progId))) {
             note(Finding::CapabilityNamesAnotherClass);
             break;
         }
@@ -235,7 +230,7 @@ TypeState ReadType(const std::wstring& extension, bool stored)
     ReadClass(type, progId);
     type.owner = ReadState(HKEY_LOCAL_MACHINE, ClassesKey(dotted), nullptr);
     type.ownerKind = !type.owner.present || type.owner.data.empty() ? Owner::None
-                     : SameText(type.owner.data, progId)             ? Owner::Player
+                     : SameName(type.owner.data, progId)             ? Owner::Player
                                                                      : Owner::Other;
     type.backup = ReadState(HKEY_LOCAL_MACHINE, ClassesKey(dotted), kBackupValueName);
     ReadDoubleClick(type, progId);
@@ -273,13 +268,13 @@ void AddPlayerClasses(ExtensionSet& extensions)
         // that class: a type of the player's, whatever else is left of it.
         if (name.size() > 1 && name[0] == L'.') {
             std::wstring owner;
-            if (QueryStringValue(HKEY_LOCAL_MACHINE, ClassesKey(name).c_str(), nullptr, owner) && SameText(owner, MakeProgId(name.substr(1))))
+            if (QueryStringValue(HKEY_LOCAL_MACHINE, ClassesKey(name).c_str(), nullptr, owner) && SameName(owner, MakeProgId(name.substr(1))))
                 extensions.Add(name);
             continue;
         }
         if (name.size() <= prefix.size() + suffix.size()) continue;
         if (_wcsnicmp(name.c_str(), prefix.c_str(), prefix.size()) != 0) continue;
-        if (!SameText(name.substr(name.size() - suffix.size()), suffix)) continue;
+        if (!SameName(name.substr(name.size() - suffix.size()), suffix)) continue;
         extensions.Add(name.substr(prefix.size(), name.size() - prefix.size() - suffix.size()));
     }
 }
@@ -337,7 +332,7 @@ void ReadDefaultPrograms(AssociationReport& report)
     const bool whole = std::all_of(report.defaultPrograms.begin(), report.defaultPrograms.end(), [](const NamedViewedValue& v) {
         return v.value.view64.present && v.value.view64.type == REG_SZ && !v.value.view64.data.empty();
     });
-    if (anyRegistered && (!whole || !SameText(report.defaultPrograms.front().value.view64.data, kCapabilitiesKey)))
+    if (anyRegistered && (!whole || !SameName(report.defaultPrograms.front().value.view64.data, kCapabilitiesKey)))
         report.defaultProgramsFindings.push_back(Finding::NotARegisteredApplication);
 }
 
@@ -347,7 +342,7 @@ std::vector<std::wstring> NotInPlace(const AssociationReport& report)
 {
     std::vector<std::wstring> missing;
     for (const std::wstring& name : report.settings.toDeploy) {
-        const auto type = std::find_if(report.types.begin(), report.types.end(), [&](const TypeState& t) { return SameText(t.extension, name); });
+        const auto type = std::find_if(report.types.begin(), report.types.end(), [&](const TypeState& t) { return SameName(t.extension, name); });
         if (type == report.types.end() || (type->status != TypeStatus::Registered && type->status != TypeStatus::ChosenForOther))
             missing.push_back(L"." + name);
     }
