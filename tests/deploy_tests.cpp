@@ -1,7 +1,5 @@
-// "/Register /Silent" in this process, as a deployment tool runs it: the
-// exit code it answers, the log and the event it leaves, and which types it
-// registers, from settings files as administrators and dialog runs write
-// them.
+// "/Register /Silent" in this process, as a deployment tool runs it: the exit code it answers, the log and the event it
+// leaves, and which types it registers, from settings files as administrators and dialog runs write them.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -24,8 +22,8 @@ const wchar_t* const kTypes[] = {L"kvd1", L"kvd2", L"kvd3"};
 
 std::vector<std::wstring> Events;
 
-// A key no one may write values or keys into, as the registry of a run
-// without administrator rights is; writable again when it goes.
+// A key no one may write values or keys into, as the registry of a run without administrator rights is; writable again
+// when it goes.
 struct UnwritableKey {
     std::wstring key;
     explicit UnwritableKey(const std::wstring& name) : key(name) { Protect(L"D:(D;;0x6;;;WD)(A;;KA;;;WD)"); }
@@ -99,18 +97,18 @@ TEST_F(Deployment, AnswersWithCodesADeploymentToolKnowsAndLogsEveryTypeItReadsSk
         {"a list as a person writes it: blanks, a type Windows runs, no last \";\", a control character",
          L"[RegisterdExtensions]\r\nExtensions= kvd1 ;exe;\tkvd3\r\n[kvd1]\r\nDescription=two\x1bparts\r\n",
          L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd1;kvd3;",
-         {L"Listed: .kvd1 \"two<U+001B>parts\"", L"Skipped: .exe (Windows runs files of this type)", L"Written: .kvd3",
+         {L"Listed: .kvd1 \"two<U+001B>parts\"", L"Skipped: .exe (Windows runs files of this type)",
           L"Registered: every listed type (no dialog run has written this file), and those registered now",
           L"Exit code: 0 (every type the run was to register is registered)"}},
         {"a type the user left unticked in the dialogs", L"[RegisterdExtensions]\r\nExtensions=kvd1;kvd2;\r\nTicked=kvd2;kvd9;\r\n",
          L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd2;",
-         {L"Written: .kvd2", L"Skipped: .kvd9 (ticked, but described nowhere: not listed, not built in)"}},
+         {L"Skipped: .kvd9 (ticked, but described nowhere: not listed, not built in)"}},
         {"a dialog run stopped while it took an unticked type away", L"[RegisterdExtensions]\r\nExtensions=kvd1;kvd2;\r\nTicked=kvd2;\r\n",
-         L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd2;", {L"Written: .kvd2\r\n"}},
+         L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd2;", {}},
         {"a run stopped while it added a type this file does not list", L"[RegisterdExtensions]\r\nExtensions=kvd2;\r\nTicked=kvd2;\r\n",
-         L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd1;kvd2;", {L"Written: .kvd1\r\n"}},
+         L"/Register /Silent " + logged + L"Korvane.ini", 0, L"kvd1;kvd2;", {}},
         {"the registry refuses a write", L"[RegisterdExtensions]\r\nExtensions=kvd1;kvd2;\r\n", L"/Register /Silent " + logged + L"Korvane.ini", 5,
-         L"kvd2;", {L"Failed: .kvd1 (error 5: ", L"Written: .kvd2\r\n"}},
+         L"kvd2;", {L"Failed: .kvd1 (error 5: "}},
         {"a client path no command holds", L"[RegisterdExtensions]\r\nExtensions=kvd1;\r\n", L"/Register /Silent " + logged + L"Korvane.ini", 1603,
          L"", {L"Failed: .kvd1 (error 206: "}},
     };
@@ -143,6 +141,22 @@ TEST_F(Deployment, AnswersWithCodesADeploymentToolKnowsAndLogsEveryTypeItReadsSk
         EXPECT_EQ(Events[0].rfind(std::to_wstring(c.exitCode ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE) + L" " +
                                   std::to_wstring(c.exitCode ? kEventRunFailed : kEventRunSucceeded), 0), 0u) << Events[0];
         EXPECT_NE(Events[0].find(L"Exit code " + std::to_wstring(c.exitCode)), std::wstring::npos) << Events[0];
+        // The log tells what the registry shows: a "Written" line for every type registered now and for no other, the
+        // settings file as found, as many lines as the event counts; the exit code closes it.
+        std::wstring written;
+        for (const wchar_t* type : kTypes)
+            if (log.find(L"\r\nWritten: ." + std::wstring(type) + L"\r\n") != std::wstring::npos) written += std::wstring(type) + L";";
+        EXPECT_EQ(written, c.registered) << testing::PrintToString(log);
+        const auto count = [&](const std::wstring& start) {
+            size_t n = 0, at = 0;
+            while ((at = log.find(L"\r\n" + start, at) + 1) != 0) ++n;
+            return std::to_wstring(n);
+        };
+        const std::wstring counts = L" " + count(L"Written: ") + L" written, " + count(L"Failed: ") + L" failed, ";
+        EXPECT_EQ(Events[0].find(counts) != std::wstring::npos, c.exitCode != 87 && c.exitCode != 2) << Events[0];
+        EXPECT_EQ(count(L"Settings file: " + ini_ + (c.settings.empty() ? L" (missing)\r\n" : L" (found)\r\n")), c.exitCode == 87 ? L"0" : L"1");
+        const size_t end = log.rfind(L"\r\nExit code: " + std::to_wstring(c.exitCode) + L" (");
+        EXPECT_EQ(end == std::wstring::npos ? end : log.find(L"\r\n", end + 2), log.size() - 4) << testing::PrintToString(log);
         FileTypeList current;  // the next case starts with nothing of the player's
         DiscoverAssociatedTypes(current);
         ApplyAssociations(current, {}, &associationContext);

@@ -1,5 +1,4 @@
 // The installed tool as the player starts it: a separate process whose exit
-// code is the answer, answered through its dialogs where it shows them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,7 +28,6 @@ std::vector<std::string> LinesOf(const std::wstring& path)
 }
 
 // What a stand-in program wrote down, a line per start: the desktop's shell
-// starts it a moment after the tool asked it to.
 std::vector<std::string> Launched(const std::wstring& log, size_t expected)
 {
     for (int wait = 0; wait < 50 && LinesOf(log).size() < expected; ++wait) Sleep(100);
@@ -38,7 +36,6 @@ std::vector<std::string> Launched(const std::wstring& log, size_t expected)
 }
 
 // The prefix's control.exe replaced by the stand-in for a test (Wine runs it
-// through DllOverrides, which the fixture keeps aside).
 struct ControlPanelStandIn {
     const std::wstring system = [] {
         wchar_t folder[MAX_PATH] = L"";
@@ -69,7 +66,6 @@ protected:
         ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
         keys_.AddPlayersKeys({L"mp3", L"wav"});
         // Windows 10, as Wine tells a program whose manifest names it, and a
-        // stand-in for the Settings app that writes down the link it gets.
         keys_.Add(HKEY_CURRENT_USER, L"Software\\Wine", 0, true);
         PutString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", L"win10");
         keys_.Add(HKEY_CLASSES_ROOT, L"ms-settings");
@@ -91,10 +87,9 @@ protected:
     const std::wstring settingsApp_ = folder_.File(L"settings\\Tovrix.exe");
 };
 
-// Command lines the tool must not act on, each answered with its exit code
-// and without a window (a dialog would keep it open until WaitExit gives
-// up): nothing is read, made or written. The player may be anyone's, and
-// the prompt that elevates it looks the same whatever it passes.
+// Command lines the tool must not act on, each answered with its exit code and without a window (a dialog would keep it
+// open until WaitExit gives up): nothing is read, made or written. The player may be anyone's, and the prompt that
+// elevates it looks the same whatever it passes.
 TEST_F(InstalledTool, ExitCodesWithoutDialogs)
 {
     const DWORD bad = static_cast<DWORD>(-1), silentBad = 87;
@@ -110,7 +105,6 @@ TEST_F(InstalledTool, ExitCodesWithoutDialogs)
         {L"/Register -Silent " + ini_, bad}, {L"/Register /Slient " + ini_, bad}, {L"/Register " + ini_ + L" extra", bad},
         {L"/Register /Silent /Quiet " + ini_, silentBad}, {L"/Silent " + ini_, silentBad},
         // Settings files that are not the player's: a script every user runs at sign-in, a share (asked
-        // for the machine's credentials), a stream.
         {L"/Register \"" + script + L"\"", bad}, {L"/Unregister \"" + script + L"\"", bad},
         {L"/Register /Silent \\\\192.0.2.1\\share\\Korvane.ini", silentBad}, {L"/Register \"" + ini + L":hidden.ini\"", bad},
         {L"/unregister " + ini_, 1}, {L"/Register /Unregister /TopMost " + ini_, 1},
@@ -125,7 +119,6 @@ TEST_F(InstalledTool, ExitCodesWithoutDialogs)
 }
 
 // A dialog run where nobody sees its windows (a service's window station,
-// session 0) ends at once, as a bad command line does.
 TEST_F(InstalledTool, NoDialogWhereNobodySeesIt)
 {
     HWINSTA own = GetProcessWindowStation(), hidden = CreateWindowStationW(L"KorvaneHidden", 0, WINSTA_ALL_ACCESS, nullptr);
@@ -150,20 +143,17 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     const std::wstring otherCd = L"\"C:\\Other\\cd.exe\" \"%L\"", ini = folder_.File(L"Korvane.ini");
     PutString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, otherCd);
     // What an older folder verb may have left: written over, neither stays
-    // (one hides the verb from the menu, the other runs instead of the command).
     PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen", L"Extended", L"");
     PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", L"DelegateExecute", L"{00000000-0000-0000-0000-00000000000b}");
     PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register /TopMost " + ini_);
     RegistrationScript script;
     script.tick = {L"mp", L"wa"};
     script.audioCd = script.folder = true;
-    // Beyond the ANSI code page of either language: the settings file turns
-    // into UTF-16 to hold it.
+    // Beyond the ANSI code page of either language: the settings file turns into UTF-16 to hold it.
     script.description = L"Korvane MPEG サウンド 中文 Ελληνικά 😀";
     EXPECT_TRUE(DriveRegistration(tool.dwProcessId, script));
     ASSERT_EQ(WaitExit(tool), 1u);
     // Nothing was ticked yet, so the box to choose the player in Windows'
-    // default apps was: the Settings app shows the player's own page.
     EXPECT_EQ(SettingsAppLaunched(1), std::vector<std::string>{"\"" + Narrow(settingsApp_) +
                                                                "\" \"ms-settings:defaultapps?registeredAppMachine=Korvane%20Player\""});
     EXPECT_EQ(IniString(ini, L"mp3", L"Description"), script.description);
@@ -183,7 +173,6 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     const std::wstring record = Snapshot(HKEY_LOCAL_MACHINE, kCapability);  // the key and the two ticked types
     EXPECT_EQ(std::count(record.begin(), record.end(), L'\n'), 3);
     // The shell shows the names in the user's interface language (this test
-    // runs once in English and once with a Japanese interface).
     const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
     const struct { std::wstring key; std::wstring value; } classes[] = {
         {L"Korvane mp3 File", script.description},
@@ -207,10 +196,9 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     for (auto [type, id] : builtInIcons) EXPECT_EQ(IniString(ini, type, L"IconId"), id) << type;
 
 
-    // Windows 7 (Wine's own default): its Default Programs page, by the
-    // system folder's control.exe started there, through the desktop's shell.
-    // The user unticks wav there: a silent run later leaves it so, and
-    // registers what is ticked.
+    // Windows 7 (Wine's own default): its Default Programs page, by the system folder's control.exe started there,
+    // through the desktop's shell. The user unticks wav there: a silent run later leaves it so, and registers what is
+    // ticked.
     PutString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", L"win7");
     ControlPanelStandIn controlPanel;
     tool = StartProcess(Tool(), L"/Register " + ini_);
@@ -225,8 +213,7 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
                                         "/page pageDefaultProgram\\pageAdvancedSettings?pszAppName=Korvane%20Player"};
     EXPECT_EQ(Launched(controlPanel.log, 1), page);
     EXPECT_EQ(LinesOf(controlPanel.folders), std::vector<std::string>{Narrow(controlPanel.system)});
-    // Where no desktop shell answers, nothing opens: nothing is launched
-    // from the elevated process itself.
+    // Where no desktop shell answers, nothing opens: nothing is launched from the elevated process itself.
     OpenDefaultAppsPage([](const std::wstring&, const std::wstring&, const std::wstring&) { return false; });
     EXPECT_EQ(Launched(controlPanel.log, 1), page);
     EXPECT_EQ(SettingsAppLaunched(1).size(), 1u);
@@ -236,7 +223,6 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
 {
     const std::wstring before = PlayersState();
     // Named bare, the settings file is the one in the current folder, for
-    // the profile functions (which would look in the Windows folder) too.
     PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register Korvane.ini", nullptr, nullptr, folder_.path().c_str());
     HWND main = WaitForDialog(tool.dwProcessId, kMainDialogMark);
     ASSERT_NE(main, nullptr);
@@ -249,8 +235,7 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
     EXPECT_EQ(GetFileAttributesW((windows + std::wstring(L"\\Korvane.ini")).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(std::ifstream(std::filesystem::path(folder_.File(L"Korvane.ini"))).get(), '[') << "plain text stays in the code page";
 
-    // Back to the main dialog and on again: the file types dialog returns;
-    // cancelled there, nothing is stored.
+    // Back to the main dialog and on again: the file types dialog returns; cancelled there, nothing is stored.
     auto answer = [&](HWND dialog, int button, int next) {
         Press(dialog, button);
         return WaitForDialog(tool.dwProcessId, next);

@@ -1,6 +1,5 @@
-// The report over registry states seeded through the real registry: what
-// it finds and answers, read in this process for every state, and the
-// installed KorvaneAssocCheck.exe writing it for every shell.
+// The report over registry states seeded through the real registry: what it finds and answers, read in this process for
+// every state, and the installed KorvaneAssocCheck.exe writing it for every shell.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -10,7 +9,9 @@
 #include <fstream>
 #include <functional>
 #include <locale>
+#include <map>
 #include <memory>
+#include <sstream>
 
 #include "app/texts.h"
 #include "associate/applier.h"
@@ -31,8 +32,8 @@ std::wstring Report() { return InstallDir() + L"\\KorvaneAssocCheck.exe"; }
 
 std::wstring Wide(const std::string& utf8) { return std::wstring_convert<std::codecvt_utf8_utf16<wchar_t>>().from_bytes(utf8); }
 
-// Keeps a document for the readers that check it after the tests, in the
-// folder KORVANE_DOCUMENTS names (see tests/CMakeLists.txt).
+// Keeps a document for the readers that check it after the tests, in the folder KORVANE_DOCUMENTS names (see
+// tests/CMakeLists.txt).
 void KeepDocument(const std::string& name, const std::string& bytes)
 {
     wchar_t folder[MAX_PATH] = L"";
@@ -73,6 +74,86 @@ protected:
     TempFolder folder_;
 };
 
+// A section of the readable report, from its heading to the blank line: each row's value by its label, and under "!" a
+// mark for each finding.
+std::map<std::wstring, std::wstring> ReadSection(const std::wstring& text, const std::wstring& heading)
+{
+    std::map<std::wstring, std::wstring> rows;
+    const size_t begin = text.find(L"\n" + heading + L"\n"), first = begin + heading.size() + 2;
+    EXPECT_NE(begin, std::wstring::npos) << testing::PrintToString(heading);
+    std::wistringstream lines(begin == std::wstring::npos ? L"" : text.substr(first, text.find(L"\n\n", begin + 1) - first));
+    for (std::wstring line; std::getline(lines, line);) {
+        const size_t label = line.find_first_not_of(L' '), gap = line.find(L"  ", label), value = line.find_first_not_of(L' ', gap);
+        if (line[label] == L'!') rows[L"!"] += L"!";
+        else if (gap != std::wstring::npos) rows[line.substr(label, gap - label)] = value == std::wstring::npos ? L"" : line.substr(value);
+    }
+    return rows;
+}
+
+// The readable report says what the JSON says: each type's status, every row's value, as many findings; the handlers;
+// the counts.
+void ExpectTextTellsTheJson(const std::wstring& text, const nlohmann::json& document)
+{
+    using Json = nlohmann::json;
+    const auto shown = [](const Json& v) {
+        return v.is_null() ? std::wstring(L"(missing)") : Visible((v["type"] == "REG_SZ" ? L"" : Wide(v["type"]) + L" ") + Wide(v["data"]));
+    };
+    const auto starts = [](const std::wstring& row, std::wstring start) {  // a row's leading blanks are the column's
+        EXPECT_EQ(row.rfind(start.erase(0, start.find_first_not_of(L' ')), 0), 0u) << "\n" << row;
+    };
+    const auto marks = [](const Json& findings) { return std::wstring(findings.size(), L'!'); };
+    const std::vector<std::pair<std::string, std::wstring>> statuses{
+        {"registered", L"registered"}, {"chosenForOther", L"chosen by the user for another program"}, {"stale", L"stale"}, {"notRegistered", L"not registered"}};
+    for (const Json& t : document["types"]) {
+        const std::wstring extension = Wide(t["extension"]);
+        auto rows = ReadSection(text, L"." + Visible(extension) + L": " + std::map(statuses.begin(), statuses.end()).at(t["status"]));
+        const Json &key = t["extensionKey"], &typeClass = t["class"], &capability = t["capability"], &opens = t["doubleClick"]["progId"];
+        EXPECT_EQ(rows[L"!"] + rows[L"In settings file"], marks(t["findings"]) + (t["stored"] ? L"yes" : L"no")) << extension;
+        EXPECT_EQ(rows[L"Extension key owner"], key["ownerIs"] == "player" ? L"the player" : key["ownerIs"] == "none" ? L"none"
+                                                : shown(key["owner"]) + L" (another program)");
+        const bool ours = !capability["view64"].is_null() || !capability["view32"].is_null() || !typeClass.is_null();
+        EXPECT_EQ(rows[L"Backup"], !ours && key["backup"].is_null() ? L"" : key["backup"].is_null() ? L"none" : shown(key["backup"]));
+        if (!t["userChoice"].is_null()) starts(rows[L"User's choice"], Visible(Wide(t["userChoice"])));
+        const std::wstring doubleClick = rows[L"Double-click"];
+        const std::wstring other = doubleClick.substr(0, doubleClick.rfind(L" (")) + L" (" + (opens.is_null() ? L"" : Visible(Wide(opens))) + L")";
+        EXPECT_EQ(doubleClick, t["doubleClick"]["opensPlayer"] ? L"opens Korvane Player" : opens.is_null() ? L"Windows asks which program to use" : other);
+        ASSERT_EQ(rows.count(L"Capability, 64-bit") == 1, ours) << extension;
+        if (!ours) continue;
+        EXPECT_EQ(rows[L"Capability, 64-bit"] + L"|" + rows[L"Capability, 32-bit"], shown(capability["view64"]) + L"|" + shown(capability["view32"]));
+        EXPECT_EQ(rows[L"Class"], Visible(ProgId(extension) + L": " + (typeClass.is_null() ? L"(missing)"
+                                          : typeClass["description"].is_null() ? L"" : Wide(typeClass["description"]))));
+        if (typeClass.is_null()) continue;
+        starts(rows[L"Icon"], shown(typeClass["icon"]) + L" (");
+        for (const Json& verb : typeClass["verbs"]) starts(rows[L"Verb " + Visible(Wide(verb["name"]))], Visible(Wide(verb["command"])) + L" (");
+    }
+    for (auto [name, heading] : {std::pair{"audioCd", L"Audio CD: "}, {"folderVerb", L"Folder verb: "}}) {
+        const Json& handler = document[name];
+        const bool audioCd = name == std::string("audioCd");
+        auto rows = ReadSection(text, heading + std::wstring(handler["ours"] ? L"the player" : handler["command"].is_null() ? L"none" : L"another program"));
+        EXPECT_EQ(rows[L"!"] + rows[audioCd ? L"Backup" : L"Name"],
+                  marks(handler["findings"]) + (audioCd && handler["backup"].is_null() ? L"none" : shown(handler[audioCd ? "backup" : "name"])));
+        if (handler["clientExists"].is_null()) starts(rows[L"Command"], shown(handler["command"]));
+    }
+    auto programs = ReadSection(text, L"Default Programs");
+    EXPECT_EQ(programs[L"!"], marks(document["defaultPrograms"]["findings"]));
+    for (const Json& v : document["defaultPrograms"]["values"])
+        EXPECT_EQ(programs[Visible(Wide(v["name"])) + L", 64-bit"] + L"|" + programs[Visible(Wide(v["name"])) + L", 32-bit"],
+                  shown(v["value"]["view64"]) + L"|" + shown(v["value"]["view32"]));
+    const auto count = [&](const char* name) { return std::to_wstring(document["summary"][name].get<int>()); };
+    std::wstring summary = L"\n\nFile types: " + count("types");
+    for (const auto& [name, words] : statuses) summary += (name == "registered" ? L" (" : L", ") + words + L": " + count(name.c_str());
+    EXPECT_NE(text.find(summary + L"); opening with Korvane Player on a double-click: " + count("opensPlayer") + L"\n"), std::wstring::npos) << text;
+}
+
+} // namespace
+
+void ExpectBothFormsTellTheSame(const AssociationReport& report)
+{
+    ExpectTextTellsTheJson(FormatReportText(report), nlohmann::json::parse(FormatReportJson(report)));
+}
+
+namespace {
+
 using AssociationReportRun = ReportState;  // the same states, for the installed report
 
 TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
@@ -96,8 +177,7 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         const char* owner = "none";  // of the .kvr key, in the JSON
     } cases[] = {
         {"clean, no settings file", [] {}, 0, "registered", nullptr,  // each section, a blank line apart
-         L"\n\nAudio CD: none\n  Command                           (missing)\n  Backup                            none\n\n"
-         L"Folder verb: none\n  Name                              (missing)\n  Command                           (missing)\n\n"},
+         L"\n\nAudio CD: none\n  Command                           (missing)\n  Backup                            none\n\nFolder verb: none\n"},
         {"views differ", [] { RegDeleteValueW(TestKey(HKEY_LOCAL_MACHINE, kCapability, KEY_ALL_ACCESS | KEY_WOW64_32KEY).handle, L".kvr"); },
          1, "stale", "capabilityViewsDiffer", L"the 64-bit and 32-bit capability values differ"},
         {"no class", [] { DeleteKeyTree(HKEY_CLASSES_ROOT, L"Korvane kvr File"); },
@@ -227,13 +307,14 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
         EXPECT_EQ((*kvr)["findings"], c.finding.is_string() ? Json::array({c.finding}) : c.finding.is_null() ? Json::array() : c.finding);
         EXPECT_EQ((*kvr)["doubleClick"], (Json{{"progId", c.opens ? Json(c.opens) : Json()}, {"opensPlayer", c.opens && c.opens == std::string("Korvane kvr File")}}));
         EXPECT_EQ((*kvr)["extensionKey"]["ownerIs"], c.owner);
+        ExpectBothFormsTellTheSame(report);
         for (auto [view, name] : {std::pair{KEY_WOW64_64KEY, "view64"}, {KEY_WOW64_32KEY, "view32"}}) {  // each view's own value
             const auto& value = (*kvr)["capability"].at(name);
             EXPECT_EQ(value.is_null() ? kMissing : Wide(value["data"]), GetString(HKEY_LOCAL_MACHINE, kCapability, L".kvr", view)) << name;
         }
 
-        // The default associations file: the registered types; every other one named as left out. Each
-        // case with other attributes for Windows 11: none, Suggested, a Version.
+        // The default associations file: the registered types; every other one named as left out. Each case with other
+        // attributes for Windows 11: none, Suggested, a Version.
         const PolicyAttributes attributes{i % 3 == 1, i % 3 == 2 ? static_cast<unsigned>(i) : 0u};
         std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<DefaultAssociations" +
                            (attributes.version ? L" Version=\"" + std::to_wstring(i) + L"\"" : L"") + L">\r\n";
@@ -254,9 +335,9 @@ TEST_F(ReportState, FindsWhatIsStaleAndNeverWrites)
     }
 }
 
-// What the installed report writes where cmd, PowerShell and Windows' policies read it: CRLF lines in the
-// console's code page, or to a console in Unicode however long; JSON in ASCII; the default associations file
-// in UTF-8. A bare settings name is in the current folder; it never writes.
+// What the installed report writes where cmd, PowerShell and Windows' policies read it: CRLF lines in the console's
+// code page, or to a console in Unicode however long; JSON in ASCII; the default associations file in UTF-8. A bare
+// settings name is in the current folder; it never writes.
 TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesNotUnderstand)
 {
     std::wstring list;
@@ -301,8 +382,8 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
     EXPECT_EQ(leftOut.rfind("not registered, left out: .kvt0\r\n", 0), 0u) << leftOut;
     KeepDocument("run.json", json);
     KeepDocument("run.xml", xml);
-    // Into its own file, as UTF-8 without a mark whatever the shell; with the attributes of Windows 11;
-    // and in base64 for Intune, one line (the readers after the tests decode it and compare).
+    // Into its own file, as UTF-8 without a mark whatever the shell; with the attributes of Windows 11; and in base64
+    // for Intune, one line (the readers after the tests decode it and compare).
     EXPECT_EQ(RunCapturing(Report(), L"/defaultassociations Korvane.ini /suggested /version 7 /out policy.xml", text, errors,
                            folder_.path().c_str()), 0u);
     const std::vector<BYTE> bytes = FileBytes(policyFile);
@@ -336,8 +417,7 @@ TEST_F(AssociationReportRun, WritesForEveryShellNeverWritesAndRefusesWhatItDoesN
     CreateDirectoryW(folder_.File(L"Folder.ini").c_str(), nullptr);  // found, and no settings file a run could read
     EXPECT_EQ(RunCapturing(Report(), L"/verify Folder.ini", text, errors, folder_.path().c_str()), 1u);
     EXPECT_NE(errors.find("cannot be read: "), std::string::npos) << errors;
-    // To a console of this process's own, whole (a console of Windows 7
-    // refuses one write of about 26,000 characters).
+    // To a console of this process's own, whole (a console of Windows 7 refuses one write of about 26,000 characters).
     FreeConsole();
     ASSERT_TRUE(AllocConsole());
     HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);

@@ -1,7 +1,6 @@
-// The rules that the end-to-end tests cannot reach case by case, as tables
-// and properties: the host library's tokenizer, the DLL search path, the
-// command line, the settings file, discovery with the icons it names, and
-// the stored types.
+// The rules that the end-to-end tests cannot reach case by case, as tables and properties: the host library's
+// tokenizer, the DLL search path, the command line, the settings file, discovery with the icons it names, and the
+// stored types.
 #include <gtest/gtest.h>
 
 #include <aclapi.h>
@@ -82,8 +81,7 @@ TEST(RestrictDllSearch, NoLibraryLoadsFromTheCurrentFolderAfterwards)
     SetCurrentDirectoryW(BesideTests(L"").c_str());
 }
 
-// A command line as what the tool takes from it: "bad", or the switches
-// (R, U, S) and the two paths.
+// A command line as what the tool takes from it: "bad", or the switches (R, U, S) and the two paths.
 std::wstring Taken(const std::wstring& arguments)
 {
     const CommandLine line = ReadCommandLine((L"KorvaneAssoc.exe " + arguments).c_str());
@@ -93,7 +91,6 @@ std::wstring Taken(const std::wstring& arguments)
 }
 
 // The elevated tool takes a settings file and a log only as local files of
-// their kind, and nothing it does not understand: it never guesses.
 TEST(CommandLine, TakesOnlyWhatItUnderstandsAndOnlyLocalFilesOfTheirKind)
 {
     TempFolder folder;
@@ -117,8 +114,7 @@ TEST(CommandLine, TakesOnlyWhatItUnderstandsAndOnlyLocalFilesOfTheirKind)
     SetCurrentDirectoryW(BesideTests(L"").c_str());
 }
 
-// The truth rule, and the settings read with their defaults; the main
-// dialog's test sees them saved.
+// The truth rule, and the settings read with their defaults; the main dialog's test sees them saved.
 TEST(SettingsFile, ReadWithTheTruthRuleDefaultsAndCut)
 {
     const struct { const wchar_t* text; bool value; } truths[] = {
@@ -192,7 +188,6 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
         {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted
         // Not an ordinary local file, though Wine finds an icon there: a share, a network drive, a drive's folder, a
-        // link to the share; the type's own icon. The resource module in an old install folder is the module.
         {L"kvid", kNetworkIcon + std::wstring(L",0"), module, -101}, {L"kvie", kNetworkDriveIcon + std::wstring(L",-2"), module, -101},
         {L"kvif", L"C:gone.dll,3", module, -101}, {L"kvig", kLinkedIcon + std::wstring(L",0"), module, -101},
         {L"kvih", L"C:\\Program Files\\Old Place\\KorvaneRes.dll,-104", module, -104},
@@ -209,8 +204,6 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x", L"kvm"}) MakeClass(e);
     DiscoverAssociatedTypes(list);
     // kva overwrites the entry that was there; kvb (with and without its dot) gives one entry; KVA is another
-    // (letter case counts); .KVC keeps its capitals; a backslash names keys outside the type; a value of another
-    // type still declares its type.
     std::vector<std::wstring> found = Extensions(list);
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
@@ -296,7 +289,6 @@ TEST_F(Catalogue, StoreReadsListsAsPeopleWriteThemAndKeepsWhatFollowsTheModuleAn
 }
 
 // Settings files as people and programs leave them: every form, every line
-// end, blanks, quotes, duplicate sections and keys, lines that are no key.
 std::wstring RandomSettingsText(std::mt19937& random, TextForm form)
 {
     const wchar_t* const names[] = {L"Player", L"pLAYER", L" Player ", L"wav", L"RegisterdExtensions", L"caf\u00e9"};
@@ -344,7 +336,6 @@ void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes)
 }
 
 // Every section and key a file of RandomSettingsText may hold, and its
-// value as read gives it, each as "section/key=value".
 const std::vector<std::pair<const wchar_t*, const wchar_t*>> kProbes = [] {
     std::vector<std::pair<const wchar_t*, const wchar_t*>> probes;
     for (const wchar_t* section : {L"Player", L"wav", L"RegisterdExtensions", L"CAF\u00c9", L"NotASection", L"New"})
@@ -361,10 +352,9 @@ std::vector<std::wstring> ReadEveryKey(const std::function<std::wstring(const wc
 
 bool SameName(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
 
-// Any file, saved with any values: Windows' profile functions then read
-// every key as its author meant it, but the keys set, which read as set;
-// the file is in a form Windows reads; and the tool's own reader reads
-// every key as the profile functions do.
+// Any file, saved with any values: Windows' profile functions then read every key as its author meant it, but the keys
+// set, which read as set; the file is in a form Windows reads; and the tool's own reader reads every key as the profile
+// functions do.
 TEST(SettingsFile, AnySaveKeepsEveryKeyItDoesNotSetAndIsReadAsWindowsReadsIt)
 {
     TempFolder folder;
@@ -406,7 +396,6 @@ TEST(SettingsFile, AnySaveKeepsEveryKeyItDoesNotSetAndIsReadAsWindowsReadsIt)
 }
 
 // Where Windows' "Use Unicode UTF-8" setting is on, a file without a mark
-// is read in UTF-8 by the profile functions: it is ANSI, and keeps its form.
 TEST(SettingsFile, OnAUtf8SystemAFileWithoutAMarkKeepsItsForm)
 {
     TempFolder folder;
@@ -422,13 +411,11 @@ TEST(SettingsFile, OnAUtf8SystemAFileWithoutAMarkKeepsItsForm)
     EXPECT_EQ(FileBytes(ini), expected);
 }
 
-// Every state a Windows file can be in: a save writes the file whole, or
-// leaves it as it was where it must not be written, and nothing beside it;
-// the copy that takes its place takes its owner and DACL as they are.
+// Every state a Windows file can be in: a save writes the file whole, or leaves it as it was where it must not be
+// written, and nothing beside it; the copy that takes its place takes its owner and DACL as they are.
 enum class FileState { Plain, ReadOnly, HeldOpen, Linked, Aliased, BareName, Refused, Gone, Renamed };
 
 // The same file through Wine's drive Z:, the Linux root: a path that
-// reaches it through a link (as a junction or a subst drive would).
 std::wstring ThroughZ(const std::wstring& path)
 {
     using UnixName = char*(CDECL*)(const wchar_t*);
@@ -463,9 +450,8 @@ TEST(SettingsFile, EveryStateKeepsTheWholeFileAndTheCopyTakesTheOwnerAndDacl)
     ProcessStateGuard guard;
     StartUpLikeTheTool();
     const std::wstring text = L"; the player's own\r\n[Player]\r\nVolume = 80\r\nKeep=caf\u00e9\u0081\r\n";
-    // A move into place that fails the ways ReplaceFileW's callers meet:
-    // refused with the file still there, or after it took the file away
-    // (1176) or renamed it (1177); a second move then goes through.
+    // A move into place that fails the ways ReplaceFileW's callers meet: refused with the file still there, or after it
+    // took the file away (1176) or renamed it (1177); a second move then goes through.
     static FileState fault;
     static int moves;
     static std::wstring handedOver;  // what the copy was given, and what it must be given

@@ -1,5 +1,5 @@
-// Helpers shared by the tests: scratch files, registry states stated as data,
-// keys kept aside and put back, the process-wide state, and child processes.
+// Helpers shared by the tests: scratch files, registry states stated as data, keys kept aside and put back, the
+// process-wide state, and child processes.
 #ifndef KORVANE_TESTS_SUPPORT_H
 #define KORVANE_TESTS_SUPPORT_H
 
@@ -37,6 +37,10 @@ inline std::wstring Unique(const wchar_t* prefix)
     static int counter = 0;
     return prefix + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
 }
+
+// The report's readable text and its JSON say the same of every type, handler and count (report_tests.cpp).
+struct AssociationReport;
+void ExpectBothFormsTellTheSame(const AssociationReport& report);
 
 // A scratch folder, deleted with everything in it.
 class TempFolder {
@@ -115,8 +119,8 @@ inline bool CopyTree(HKEY fromRoot, const std::wstring& from, REGSAM fromView, H
     return source && target && RegCopyTreeW(source.handle, nullptr, target.handle) == ERROR_SUCCESS;
 }
 
-// Keys moved aside for the length of a test, so that it starts without them
-// (or, with keep, from a copy), and put back exactly as they were.
+// Keys moved aside for the length of a test, so that it starts without them (or, with keep, from a copy), and put back
+// exactly as they were.
 class PreservedKeys {
 public:
     PreservedKeys() = default;
@@ -135,8 +139,8 @@ public:
         if (!keep) DeleteTree(root, key, view);
         saved_.push_back(saved);
     }
-    // Everything a run of the tool may write: the player's keys in both views, the audio-CD and folder
-    // handlers, and the classes and extension keys of the types given.
+    // Everything a run of the tool may write: the player's keys in both views, the audio-CD and folder handlers, and
+    // the classes and extension keys of the types given.
     void AddPlayersKeys(const std::vector<std::wstring>& extensions)
     {
         for (REGSAM view : kBothViews) {
@@ -167,8 +171,7 @@ private:
     std::vector<Saved> saved_;
 };
 
-// One value of a registry state stated as data: the name "" is the key's
-// default value, view 0 the default view.
+// One value of a registry state stated as data: the name "" is the key's default value, view 0 the default view.
 struct RegValue {
     HKEY root; std::wstring key, name; DWORD type; std::vector<BYTE> data; REGSAM view = 0;
 };
@@ -236,8 +239,8 @@ inline std::wstring Snapshot(HKEY root, const std::wstring& key, REGSAM view = 0
     return out;
 }
 
-// Any change below the keys given, in both views, by any process, even a value written again with the
-// same data, signals it: more than comparing snapshots would see.
+// Any change below the keys given, in both views, by any process, even a value written again with the same data,
+// signals it: more than comparing snapshots would see.
 struct ChangeWatch {
     std::vector<std::unique_ptr<TestKey>> keys;
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -295,13 +298,12 @@ inline std::wstring InstallDir()  // the installed tool (KORVANE_INSTALL_DIR)
     return path;
 }
 
-// With output handles (inheritable), the child writes its standard output
-// and error there.
+// With output handles (inheritable), the child writes its standard output and error there.
 inline PROCESS_INFORMATION StartProcess(const std::wstring& exe, const std::wstring& arguments, HANDLE output = nullptr,
                                         HANDLE errors = nullptr, const wchar_t* directory = nullptr)
 {
-    // A switch right after the quoted name, as Windows allows: the program
-    // name ends at its closing quote, by rules of its own.
+    // A switch right after the quoted name, as Windows allows: the program name ends at its closing quote, by rules of
+    // its own.
     std::wstring commandLine = L"\"" + exe + L"\"" + (arguments.rfind(L"/", 0) == 0 ? L"" : L" ") + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);

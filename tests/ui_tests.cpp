@@ -1,6 +1,5 @@
-// The dialogs as a user meets them: the real templates from the resource
-// module, run on this thread and driven from a second one through their
-// controls.
+// The dialogs as a user meets them: the real templates from the resource module, run on this thread and driven from a
+// second one through their controls.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -25,8 +24,7 @@ namespace {
 
 const DWORD kSelf = GetCurrentProcessId();
 
-// Opens a dialog on this thread while script drives the dialog with the
-// given mark from another thread.
+// Opens a dialog on this thread while script drives the dialog with the given mark from another thread.
 INT_PTR RunDriven(const std::function<INT_PTR()>& open, int mark, const std::function<void(HWND)>& script)
 {
     std::thread driver([&] {
@@ -154,9 +152,8 @@ INT_PTR RunFileTypes(const std::function<void(HWND types, HWND list)>& script)
                      [&](HWND types) { script(types, GetDlgItem(types, IDC_TYPE_LIST)); });
 }
 
-// The types dialog as its user sees it: each row's extension, description,
-// tick and picture (named by the first row that shows the same one), the
-// selection and the default-apps box.
+// The types dialog as its user sees it: each row's extension, description, tick and picture (named by the first row
+// that shows the same one), the selection and the default-apps box.
 std::wstring Shown(HWND types, HWND list)
 {
     const auto pictures = Pictures(list);
@@ -171,8 +168,7 @@ std::wstring Shown(HWND types, HWND list)
     return shown + L"selected " + std::to_wstring(SelectedItem(list)) + (BoxChecked(types, IDC_OPEN_DEFAULT_APPS) ? L", ticked" : L"");
 }
 
-// What the dialog must show for its model: rows in the order of their
-// extensions, a picture per icon.
+// What the dialog must show for its model: rows in the order of their extensions, a picture per icon.
 struct Row { std::wstring extension, description; bool ticked; std::wstring icon; };
 std::wstring Expected(std::vector<Row> rows, int selected, bool box)
 {
@@ -196,7 +192,6 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
     };
     EXPECT_EQ(RunFileTypes([&](HWND types, HWND list) {
         // wav and kvx are ticked, and a double-click opens neither with the
-        // player: the box to choose it in Windows' default apps is ticked.
         EXPECT_EQ(Shown(types, list), Expected(rows, -1, true));
         RECT client{}, item{LVIR_LABEL, 0, 0, 0};
         GetClientRect(list, &client);
@@ -212,7 +207,6 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         row(L"mp3").ticked = true, row(L"kvx").ticked = false;
         EXPECT_EQ(Shown(types, list), Expected(rows, 0, true)) << "ticking types leaves the box alone";
         // A double-click on empty space opens nothing, on a type its edit
-        // dialog, which the types dialog owns: it takes no command meanwhile.
         PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, client.bottom - 4));
         EXPECT_EQ(WaitForDialog(kSelf, kEditDialogMark, 500), nullptr);
         ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item)));
@@ -261,7 +255,6 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
     ASSERT_EQ(Ticks(g_fileTypes), ticks);
     EXPECT_EQ(g_fileTypes[0].iconPath + L"," + std::to_wstring(g_fileTypes[0].iconId), resourceModulePath + std::wstring(L",-101"));
     // In a new run where the user has chosen the player for both ticked
-    // types already, there is nothing to choose: the box starts unticked.
     PreservedKeys keys;
     for (const std::wstring type : {L"aac", L"mp3"}) {
         const std::wstring choice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + type;
@@ -291,7 +284,6 @@ INT_PTR Edit(FileTypeEntry& entry, const std::function<void(HWND)>& script)
 }
 
 // The edit dialog shows the icon by its short path; the first case also
-// picks another icon of the module (no selection: position 0, group 3).
 TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegisteredWithTheIconPicked)
 {
     const std::wstring icon = folder_.File(L"Some Long Icon Library.dll"), longest(kMaxExtensionChars, L'e');

@@ -284,15 +284,17 @@ void RemoveAssociation(RunState& keys, const FileTypeEntry& entry)
 // The changes an earlier run was stopped in: a registration still found
 // as the player's is handled by this run like any other; one found no
 // more loses what is left of it now (and is written again if the run
-// writes it).
-void FinishUnfinishedChanges(RunState& keys)
+// writes it). The names stay until this run's own take their place or it
+// ends: stopped in between, it is still seen as stopped, and the next run
+// finishes the same changes again. Whether there were any.
+bool FinishUnfinishedChanges(RunState& keys)
 {
-    if (!ValueExists(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue)) return;
+    if (!ValueExists(HKEY_LOCAL_MACHINE, kPlayerKey, kUnfinishedValue)) return false;
     for (const std::wstring& name : UnfinishedNames()) {
         FileTypeEntry entry;
         if (EntryNamed(name, entry) && !IsTypeAssociated(entry)) RemoveAssociation(keys, entry);
     }
-    if (HKEY player = keys.Player()) DeleteRegistryValue(player, kUnfinishedValue);
+    return true;
 }
 
 // Values of the player's capability record, in either view, that stand
@@ -342,7 +344,7 @@ std::vector<WriteOutcome> ApplyAssociations(const FileTypeList& removeList, cons
                                             const AssociationContext* context)
 {
     RunState keys;
-    FinishUnfinishedChanges(keys);
+    const bool finishing = FinishUnfinishedChanges(keys);
     // What is written, made once; a registration written again is written
     // over, never removed first: a run stopped in between would lose what
     // the user kept.
@@ -387,7 +389,8 @@ std::vector<WriteOutcome> ApplyAssociations(const FileTypeList& removeList, cons
         for (const FileTypeEntry* entry : removals) RemoveAssociation(keys, *entry);
         outcomes = WriteAll(keys, writes, *context);
         // Only once every change is made: a run stopped before finds them named.
-        if (!names.empty()) DeleteRegistryValue(keys.Player(), kUnfinishedValue);
+        HKEY player = names.empty() && !finishing ? nullptr : keys.Player();
+        if (player) DeleteRegistryValue(player, kUnfinishedValue);
     } else {
         for (const Planned& planned : writes) outcomes.push_back({NameOf(*planned.entry), named});
     }

@@ -332,6 +332,10 @@ LSTATUS SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueNa
         return SetRegistryValue(key.get(), kBackupValueName, value.type, value.bytes.data(), value.size);
     }
     case ValueHolder::Nobody:
+        // A key without the value and without a backup is as good as no key
+        // (which needs no backup): a run stopped after making the key finds
+        // it so, and then writes what a run that found no key writes.
+        if (!HasValue(key.get(), valueName) && !HasValue(key.get(), kBackupValueName)) break;
         // Nothing there to save: "nothing" is remembered as the empty text,
         // unless an earlier owner is kept already. A backup of the caller's
         // own data keeps none: the value had no owner, and the backup says

@@ -183,7 +183,7 @@ std::wstring OwnerText(const TypeState& type)
 {
     switch (type.ownerKind) {
     case Owner::Player: return Text(IDS_REPORT_OWNER_PLAYER);
-    case Owner::Other: return Parenthesised(type.owner.data, Text(IDS_REPORT_OWNER_OTHER));
+    case Owner::Other: return Parenthesised(Shown(type.owner), Text(IDS_REPORT_OWNER_OTHER));
     default: return Text(IDS_REPORT_NONE);
     }
 }
