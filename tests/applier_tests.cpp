@@ -120,6 +120,7 @@ RegValue RandomValue(std::mt19937& random, const std::wstring& key, const std::w
 }
 
 // What an older player's class holds, damaged now and then: an icon path
+// or a description far beyond any buffer, a default value of another type.
 RegValue OlderClassValue(std::mt19937& random, const std::wstring& progId)
 {
     switch (random() % 5) {
@@ -168,6 +169,7 @@ Round MakeRound(std::mt19937& random)
                     round.before.push_back({HKEY_CLASSES_ROOT, progId, name, REG_SZ, Sz(L"older")});
             round.before.push_back({HKEY_CLASSES_ROOT, progId + L"\\shell\\open\\command", L"", REG_SZ, Sz(L"old.exe \"%1\"")});
             // Its backup names another owner, or (in other letter case) its own
+            // class: then there was no owner, and the key goes.
             std::wstring own = progId;
             CharUpperBuffW(&own[0], static_cast<DWORD>(own.size()));
             RegValue backup = random() % 5 ? RandomValue(random, key, L"Before Korvane", L"Older." + key)
@@ -175,6 +177,7 @@ Round MakeRound(std::mt19937& random)
             round.before.push_back(backup);
             backup.name = L"";  // the owner it kept, as it was
             // The key holds the player's class still, or nothing: the backup
+            // comes back. A program that took the key since keeps it.
             const RegValue newer{HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(L"Newer." + key)};
             switch (random() % 3) {
             case 0: round.before.push_back({HKEY_CLASSES_ROOT, key, L"", REG_SZ, Sz(progId)}); [[fallthrough]];
@@ -235,6 +238,7 @@ Round MakeRound(std::mt19937& random)
         break;
     case 1: {
         // An empty text is how a backup says "no command was there", so an
+        // empty command of another program would come back as none.
         RegValue other = RandomValue(random, kAudioCommand, L"", L"Other\\cd.exe \"%L\"");
         if (other.type == REG_SZ && other.data.size() == 2) other.data = Sz(L"cd.exe");
         round.before.push_back(other);
@@ -336,10 +340,8 @@ void ClearRound()
 std::wstring Marks()
 {
     std::wstring marks;
-    for (const wchar_t* type : kTypes) {
-        DWORD kind = REG_NONE;
-        std::vector<BYTE> bytes;
-        for (REGSAM view : kBothViews) marks += GetRaw(HKEY_LOCAL_MACHINE, kCapability, (L"." + std::wstring(type)).c_str(), kind, bytes, view) ? L"v" : L"-";
+    for (const std::wstring type : kTypes) {
+        for (REGSAM view : kBothViews) marks += GetString(HKEY_LOCAL_MACHINE, kCapability, (L"." + type).c_str(), view) == kMissing ? L"-" : L"v";
         marks += KeyExists(HKEY_CLASSES_ROOT, ProgId(type)) ? L"c " : L"- ";
     }
     for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {
@@ -368,12 +370,19 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
     const unsigned base = GetEnvironmentVariableW(L"KORVANE_SEED", text, 32) ? wcstoul(text, nullptr, 10) : 20261206u;
     const int rounds = GetEnvironmentVariableW(L"KORVANE_ROUNDS", text, 32) ? _wtoi(text) : 100;
     ShellNotices shell;
+    ClearRound();
+    const std::wstring cleared = ClassesState();
+    for (long at = 0; at < 8; ++at) {  // the audio-CD handler stopped anywhere, then its box unticked: none of it stays
+        Register({kAudioCd}, at), Register({});
+        EXPECT_EQ(ClassesState(), cleared) << "stopped after " << at;
+    }
     for (int r = 0; r < rounds && !HasFailure(); ++r) {
         const unsigned seed = base + static_cast<unsigned>(r);
         SCOPED_TRACE("seed " + std::to_string(seed) + ": KORVANE_SEED=" + std::to_string(seed) + " KORVANE_ROUNDS=1 repeats it");
         std::mt19937 random(seed);
         const Round round = MakeRound(random);
         // The state to come back to: the machine as it was, except that the
+        // keys an older player held go to the owners in their backups.
         std::vector<RegValue> expected;
         for (const RegValue& v : round.before)
             if (v.root == HKEY_CLASSES_ROOT && !round.takenOver.count(v.key) && v.name != L"Before Korvane" &&
@@ -383,10 +392,8 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
         ClearRound();
         Seed(expected);
         const std::wstring after = ClassesState();
-        ClearRound();
-        Seed(round.before);
-
-        WriteDefaultProgramsRecord();  // as each run writes it first, outside the changes a stop is counted in
+        const auto startAgain = [&] { ClearRound(), Seed(round.before), WriteDefaultProgramsRecord(); };  // as it was; each run writes the record first, outside the changes a stop counts
+        startAgain();
         const std::wstring startMarks = Marks();
         shell.Taken();
         g_registryChanges = 0;
@@ -414,9 +421,7 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
         // Stopped at any moment of either run and run again, it ends where the whole run ended.
         const long at = static_cast<long>(random() % (changes + 1));
         SCOPED_TRACE("stopped after " + std::to_string(at) + " of " + std::to_string(changes) + " changes");
-        ClearRound();
-        Seed(round.before);
-        WriteDefaultProgramsRecord();
+        startAgain();
         Register(round.wanted, at);
         // A stop that changed which registrations the player holds (a type's capability values and class, a handler's
         // command: the marks a run finds them by) names its changes. A registration written over itself keeps its marks.

@@ -147,9 +147,8 @@ TEST_F(Deployment, AnswersWithCodesADeploymentToolKnowsAndLogsEveryTypeItReadsSk
         for (const wchar_t* type : kTypes)
             if (log.find(L"\r\nWritten: ." + std::wstring(type) + L"\r\n") != std::wstring::npos) written += std::wstring(type) + L";";
         EXPECT_EQ(written, c.registered) << testing::PrintToString(log);
-        const auto count = [&](const std::wstring& start) {
-            size_t n = 0, at = 0;
-            while ((at = log.find(L"\r\n" + start, at) + 1) != 0) ++n;
+        const auto count = [&](const std::wstring& start, size_t n = 0, size_t at = 0) {
+            for (; (at = log.find(L"\r\n" + start, at) + 1) != 0; ++n) {}
             return std::to_wstring(n);
         };
         const std::wstring counts = L" " + count(L"Written: ") + L" written, " + count(L"Failed: ") + L" failed, ";

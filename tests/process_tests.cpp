@@ -1,4 +1,5 @@
 // The installed tool as the player starts it: a separate process whose exit
+// code is the answer, answered through its dialogs where it shows them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,6 +29,7 @@ std::vector<std::string> LinesOf(const std::wstring& path)
 }
 
 // What a stand-in program wrote down, a line per start: the desktop's shell
+// starts it a moment after the tool asked it to.
 std::vector<std::string> Launched(const std::wstring& log, size_t expected)
 {
     for (int wait = 0; wait < 50 && LinesOf(log).size() < expected; ++wait) Sleep(100);
@@ -36,6 +38,7 @@ std::vector<std::string> Launched(const std::wstring& log, size_t expected)
 }
 
 // The prefix's control.exe replaced by the stand-in for a test (Wine runs it
+// through DllOverrides, which the fixture keeps aside).
 struct ControlPanelStandIn {
     const std::wstring system = [] {
         wchar_t folder[MAX_PATH] = L"";
@@ -66,6 +69,7 @@ protected:
         ASSERT_FALSE(InstallDir().empty()) << "KORVANE_INSTALL_DIR is not set";
         keys_.AddPlayersKeys({L"mp3", L"wav"});
         // Windows 10, as Wine tells a program whose manifest names it, and a
+        // stand-in for the Settings app that writes down the link it gets.
         keys_.Add(HKEY_CURRENT_USER, L"Software\\Wine", 0, true);
         PutString(HKEY_CURRENT_USER, L"Software\\Wine", L"Version", L"win10");
         keys_.Add(HKEY_CLASSES_ROOT, L"ms-settings");
@@ -105,6 +109,7 @@ TEST_F(InstalledTool, ExitCodesWithoutDialogs)
         {L"/Register -Silent " + ini_, bad}, {L"/Register /Slient " + ini_, bad}, {L"/Register " + ini_ + L" extra", bad},
         {L"/Register /Silent /Quiet " + ini_, silentBad}, {L"/Silent " + ini_, silentBad},
         // Settings files that are not the player's: a script every user runs at sign-in, a share (asked
+        // for the machine's credentials), a stream.
         {L"/Register \"" + script + L"\"", bad}, {L"/Unregister \"" + script + L"\"", bad},
         {L"/Register /Silent \\\\192.0.2.1\\share\\Korvane.ini", silentBad}, {L"/Register \"" + ini + L":hidden.ini\"", bad},
         {L"/unregister " + ini_, 1}, {L"/Register /Unregister /TopMost " + ini_, 1},
@@ -119,6 +124,7 @@ TEST_F(InstalledTool, ExitCodesWithoutDialogs)
 }
 
 // A dialog run where nobody sees its windows (a service's window station,
+// session 0) ends at once, as a bad command line does.
 TEST_F(InstalledTool, NoDialogWhereNobodySeesIt)
 {
     HWINSTA own = GetProcessWindowStation(), hidden = CreateWindowStationW(L"KorvaneHidden", 0, WINSTA_ALL_ACCESS, nullptr);
@@ -143,6 +149,7 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     const std::wstring otherCd = L"\"C:\\Other\\cd.exe\" \"%L\"", ini = folder_.File(L"Korvane.ini");
     PutString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr, otherCd);
     // What an older folder verb may have left: written over, neither stays
+    // (one hides the verb from the menu, the other runs instead of the command).
     PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen", L"Extended", L"");
     PutString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", L"DelegateExecute", L"{00000000-0000-0000-0000-00000000000b}");
     PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register /TopMost " + ini_);
@@ -154,6 +161,7 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     EXPECT_TRUE(DriveRegistration(tool.dwProcessId, script));
     ASSERT_EQ(WaitExit(tool), 1u);
     // Nothing was ticked yet, so the box to choose the player in Windows'
+    // default apps was: the Settings app shows the player's own page.
     EXPECT_EQ(SettingsAppLaunched(1), std::vector<std::string>{"\"" + Narrow(settingsApp_) +
                                                                "\" \"ms-settings:defaultapps?registeredAppMachine=Korvane%20Player\""});
     EXPECT_EQ(IniString(ini, L"mp3", L"Description"), script.description);
@@ -173,6 +181,7 @@ TEST_F(InstalledTool, RegisterRunAnsweredThroughItsDialogs)
     const std::wstring record = Snapshot(HKEY_LOCAL_MACHINE, kCapability);  // the key and the two ticked types
     EXPECT_EQ(std::count(record.begin(), record.end(), L'\n'), 3);
     // The shell shows the names in the user's interface language (this test
+    // runs once in English and once with a Japanese interface).
     const bool japanese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
     const struct { std::wstring key; std::wstring value; } classes[] = {
         {L"Korvane mp3 File", script.description},
@@ -223,6 +232,7 @@ TEST_F(InstalledTool, RegisterRunEndedEarlyChangesNoAssociation)
 {
     const std::wstring before = PlayersState();
     // Named bare, the settings file is the one in the current folder, for
+    // the profile functions (which would look in the Windows folder) too.
     PROCESS_INFORMATION tool = StartProcess(Tool(), L"/Register Korvane.ini", nullptr, nullptr, folder_.path().c_str());
     HWND main = WaitForDialog(tool.dwProcessId, kMainDialogMark);
     ASSERT_NE(main, nullptr);

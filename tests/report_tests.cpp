@@ -114,8 +114,7 @@ void ExpectTextTellsTheJson(const std::wstring& text, const nlohmann::json& docu
         const bool ours = !capability["view64"].is_null() || !capability["view32"].is_null() || !typeClass.is_null();
         EXPECT_EQ(rows[L"Backup"], !ours && key["backup"].is_null() ? L"" : key["backup"].is_null() ? L"none" : shown(key["backup"]));
         if (!t["userChoice"].is_null()) starts(rows[L"User's choice"], Visible(Wide(t["userChoice"])));
-        const std::wstring doubleClick = rows[L"Double-click"];
-        const std::wstring other = doubleClick.substr(0, doubleClick.rfind(L" (")) + L" (" + (opens.is_null() ? L"" : Visible(Wide(opens))) + L")";
+        const std::wstring doubleClick = rows[L"Double-click"], other = doubleClick.substr(0, doubleClick.rfind(L" (")) + L" (" + (opens.is_null() ? L"" : Visible(Wide(opens))) + L")";
         EXPECT_EQ(doubleClick, t["doubleClick"]["opensPlayer"] ? L"opens Korvane Player" : opens.is_null() ? L"Windows asks which program to use" : other);
         ASSERT_EQ(rows.count(L"Capability, 64-bit") == 1, ours) << extension;
         if (!ours) continue;

@@ -91,6 +91,7 @@ std::wstring Taken(const std::wstring& arguments)
 }
 
 // The elevated tool takes a settings file and a log only as local files of
+// their kind, and nothing it does not understand: it never guesses.
 TEST(CommandLine, TakesOnlyWhatItUnderstandsAndOnlyLocalFilesOfTheirKind)
 {
     TempFolder folder;
@@ -188,6 +189,7 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
         {L"kvia", module + L",8", module, -110}, {L"kvib", module + L",9", module, 0},  // the last group; none beyond
         {L"kvic", BesideTests(L"icon_fixture.dll") + L",1", BesideTests(L"icon_fixture.dll"), -7},  // "NAMED" not counted
         // Not an ordinary local file, though Wine finds an icon there: a share, a network drive, a drive's folder, a
+        // link to the share; the type's own icon. The resource module in an old install folder is the module.
         {L"kvid", kNetworkIcon + std::wstring(L",0"), module, -101}, {L"kvie", kNetworkDriveIcon + std::wstring(L",-2"), module, -101},
         {L"kvif", L"C:gone.dll,3", module, -101}, {L"kvig", kLinkedIcon + std::wstring(L",0"), module, -101},
         {L"kvih", L"C:\\Program Files\\Old Place\\KorvaneRes.dll,-104", module, -104},
@@ -204,6 +206,8 @@ TEST_F(Catalogue, DiscoveryTakesDeclaredTypesWhoseClassExistsAndReadsTheirIcons)
     for (const wchar_t* e : {L"kva", L"kvb", L"kvc", L"kvdword", L"kva\\x", L"kvm"}) MakeClass(e);
     DiscoverAssociatedTypes(list);
     // kva overwrites the entry that was there; kvb (with and without its dot) gives one entry; KVA is another
+    // (letter case counts); .KVC keeps its capitals; a backslash names keys outside the type; a value of another
+    // type still declares its type.
     std::vector<std::wstring> found = Extensions(list);
     std::sort(found.begin(), found.end());
     EXPECT_EQ(found, (std::vector<std::wstring>{L"KVA", L"KVC", L"kva", L"kvb", L"kvdword", L"kvi1", L"kvi2", L"kvi3",
@@ -289,6 +293,7 @@ TEST_F(Catalogue, StoreReadsListsAsPeopleWriteThemAndKeepsWhatFollowsTheModuleAn
 }
 
 // Settings files as people and programs leave them: every form, every line
+// end, blanks, quotes, duplicate sections and keys, lines that are no key.
 std::wstring RandomSettingsText(std::mt19937& random, TextForm form)
 {
     const wchar_t* const names[] = {L"Player", L"pLAYER", L" Player ", L"wav", L"RegisterdExtensions", L"caf\u00e9"};
@@ -336,6 +341,7 @@ void WriteBytes(const std::wstring& path, const std::vector<BYTE>& bytes)
 }
 
 // Every section and key a file of RandomSettingsText may hold, and its
+// value as read gives it, each as "section/key=value".
 const std::vector<std::pair<const wchar_t*, const wchar_t*>> kProbes = [] {
     std::vector<std::pair<const wchar_t*, const wchar_t*>> probes;
     for (const wchar_t* section : {L"Player", L"wav", L"RegisterdExtensions", L"CAF\u00c9", L"NotASection", L"New"})
@@ -396,6 +402,7 @@ TEST(SettingsFile, AnySaveKeepsEveryKeyItDoesNotSetAndIsReadAsWindowsReadsIt)
 }
 
 // Where Windows' "Use Unicode UTF-8" setting is on, a file without a mark
+// is read in UTF-8 by the profile functions: it is ANSI, and keeps its form.
 TEST(SettingsFile, OnAUtf8SystemAFileWithoutAMarkKeepsItsForm)
 {
     TempFolder folder;
@@ -416,6 +423,7 @@ TEST(SettingsFile, OnAUtf8SystemAFileWithoutAMarkKeepsItsForm)
 enum class FileState { Plain, ReadOnly, HeldOpen, Linked, Aliased, BareName, Refused, Gone, Renamed };
 
 // The same file through Wine's drive Z:, the Linux root: a path that
+// reaches it through a link (as a junction or a subst drive would).
 std::wstring ThroughZ(const std::wstring& path)
 {
     using UnixName = char*(CDECL*)(const wchar_t*);

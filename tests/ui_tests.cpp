@@ -192,6 +192,7 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
     };
     EXPECT_EQ(RunFileTypes([&](HWND types, HWND list) {
         // wav and kvx are ticked, and a double-click opens neither with the
+        // player: the box to choose it in Windows' default apps is ticked.
         EXPECT_EQ(Shown(types, list), Expected(rows, -1, true));
         RECT client{}, item{LVIR_LABEL, 0, 0, 0};
         GetClientRect(list, &client);
@@ -207,6 +208,7 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
         row(L"mp3").ticked = true, row(L"kvx").ticked = false;
         EXPECT_EQ(Shown(types, list), Expected(rows, 0, true)) << "ticking types leaves the box alone";
         // A double-click on empty space opens nothing, on a type its edit
+        // dialog, which the types dialog owns: it takes no command meanwhile.
         PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, client.bottom - 4));
         EXPECT_EQ(WaitForDialog(kSelf, kEditDialogMark, 500), nullptr);
         ASSERT_TRUE(SendMessageW(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item)));
@@ -255,6 +257,7 @@ TEST_F(Dialogs, FileTypesTicksEditsAddsRemovesAndAsksBeforeCancel)
     ASSERT_EQ(Ticks(g_fileTypes), ticks);
     EXPECT_EQ(g_fileTypes[0].iconPath + L"," + std::to_wstring(g_fileTypes[0].iconId), resourceModulePath + std::wstring(L",-101"));
     // In a new run where the user has chosen the player for both ticked
+    // types already, there is nothing to choose: the box starts unticked.
     PreservedKeys keys;
     for (const std::wstring type : {L"aac", L"mp3"}) {
         const std::wstring choice = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + type;
@@ -284,6 +287,7 @@ INT_PTR Edit(FileTypeEntry& entry, const std::function<void(HWND)>& script)
 }
 
 // The edit dialog shows the icon by its short path; the first case also
+// picks another icon of the module (no selection: position 0, group 3).
 TEST_F(Dialogs, EditStoresOnlyExtensionsThatCanBeRegisteredWithTheIconPicked)
 {
     const std::wstring icon = folder_.File(L"Some Long Icon Library.dll"), longest(kMaxExtensionChars, L'e');

@@ -370,13 +370,12 @@ std::vector<WriteOutcome> ApplyAssociations(const FileTypeList& removeList, cons
     // Named: what is taken away and what is new. A registration written
     // again over itself keeps both its marks all the way (nothing is
     // removed first), so a stop leaves it found, and the next run takes
-    // the names for types on their way in or out. The audio-CD handler has
-    // one mark, its command, and its backup is in place before the command
-    // is replaced: written half way, it is written again as a whole by the
-    // next run, and needs no name.
+    // the names for types on their way in or out. The audio-CD handler
+    // new to the player is named too: a stop may leave the command key it
+    // made, or the backup it placed, and the next run may be one with its
+    // box unticked, which takes them away only by the name.
     for (const Planned& planned : writes)
-        if (!(planned.entry->flags & FT_AUDIOCD) && !registeredNow.count(RegistrationKey(*planned.entry)))
-            names.push_back(NameOf(*planned.entry));
+        if (!registeredNow.count(RegistrationKey(*planned.entry))) names.push_back(NameOf(*planned.entry));
     const std::vector<FileTypeEntry> strays = StrayValues(registeredNow, written);
     for (const FileTypeEntry& entry : strays) {
         removals.push_back(&entry);
