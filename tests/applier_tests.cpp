@@ -336,7 +336,7 @@ void ClearRound()
     for (REGSAM view : kBothViews) DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Ostrafen", view);
 }
 
-// The marks by which a run finds the player's registrations.
+// The marks by which a run finds the player's registrations (a handler's: its command).
 std::wstring Marks()
 {
     std::wstring marks;
@@ -344,11 +344,7 @@ std::wstring Marks()
         for (REGSAM view : kBothViews) marks += GetString(HKEY_LOCAL_MACHINE, kCapability, (L"." + type).c_str(), view) == kMissing ? L"-" : L"v";
         marks += KeyExists(HKEY_CLASSES_ROOT, ProgId(type)) ? L"c " : L"- ";
     }
-    for (const FileTypeEntry& pseudo : {kAudioCd, kFolder}) {
-        FileTypeEntry probe(pseudo.extension, L"", L"", 0, pseudo.flags & ~FT_ASSOCIATED);
-        marks += IsTypeAssociated(probe) ? L"h" : L"-";
-    }
-    return marks;
+    return marks + GetString(HKEY_CLASSES_ROOT, kAudioCommand, nullptr) + GetString(HKEY_CLASSES_ROOT, L"Folder\\shell\\KorvaneOpen\\command", nullptr);
 }
 
 // The report calls every type a whole run wrote registered, and no run stopped; its two forms agree.
@@ -370,11 +366,16 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
     const unsigned base = GetEnvironmentVariableW(L"KORVANE_SEED", text, 32) ? wcstoul(text, nullptr, 10) : 20261206u;
     const int rounds = GetEnvironmentVariableW(L"KORVANE_ROUNDS", text, 32) ? _wtoi(text) : 100;
     ShellNotices shell;
-    ClearRound();
-    const std::wstring cleared = ClassesState();
-    for (long at = 0; at < 8; ++at) {  // the audio-CD handler stopped anywhere, then its box unticked: none of it stays
-        Register({kAudioCd}, at), Register({});
-        EXPECT_EQ(ClassesState(), cleared) << "stopped after " << at;
+    for (const bool empty : {false, true}) {  // the audio-CD handler alone stopped after each change, from no key or an empty command
+        const auto from = [&] { ClearRound(), empty ? Seed({{HKEY_CLASSES_ROOT, kAudioCommand, L"", REG_SZ, Sz(L"")}}) : void(); };
+        from();
+        const std::wstring cleared = ClassesState(), whole = (Register({kAudioCd}), ClassesState());
+        for (long at = 0; at < 8; ++at) {  // run again, it ends as a whole run; unticked, none of it stays (from no key)
+            from(), Register({kAudioCd}, at), Register({kAudioCd});
+            const std::wstring again = ClassesState();
+            from(), Register({kAudioCd}, at), Register({});
+            EXPECT_EQ(again + (empty ? L"" : ClassesState()), whole + (empty ? L"" : cleared)) << "stopped after " << at << ", empty " << empty;
+        }
     }
     for (int r = 0; r < rounds && !HasFailure(); ++r) {
         const unsigned seed = base + static_cast<unsigned>(r);

@@ -101,14 +101,13 @@ void ExpectTextTellsTheJson(const std::wstring& text, const nlohmann::json& docu
     const auto starts = [](const std::wstring& row, std::wstring start) {  // a row's leading blanks are the column's
         EXPECT_EQ(row.rfind(start.erase(0, start.find_first_not_of(L' ')), 0), 0u) << "\n" << row;
     };
-    const auto marks = [](const Json& findings) { return std::wstring(findings.size(), L'!'); };
     const std::vector<std::pair<std::string, std::wstring>> statuses{
         {"registered", L"registered"}, {"chosenForOther", L"chosen by the user for another program"}, {"stale", L"stale"}, {"notRegistered", L"not registered"}};
     for (const Json& t : document["types"]) {
         const std::wstring extension = Wide(t["extension"]);
         auto rows = ReadSection(text, L"." + Visible(extension) + L": " + std::map(statuses.begin(), statuses.end()).at(t["status"]));
         const Json &key = t["extensionKey"], &typeClass = t["class"], &capability = t["capability"], &opens = t["doubleClick"]["progId"];
-        EXPECT_EQ(rows[L"!"] + rows[L"In settings file"], marks(t["findings"]) + (t["stored"] ? L"yes" : L"no")) << extension;
+        EXPECT_EQ(rows[L"!"] + rows[L"In settings file"], std::wstring(t["findings"].size(), L'!') + (t["stored"] ? L"yes" : L"no")) << extension;
         EXPECT_EQ(rows[L"Extension key owner"], key["ownerIs"] == "player" ? L"the player" : key["ownerIs"] == "none" ? L"none"
                                                 : shown(key["owner"]) + L" (another program)");
         const bool ours = !capability["view64"].is_null() || !capability["view32"].is_null() || !typeClass.is_null();
@@ -130,11 +129,11 @@ void ExpectTextTellsTheJson(const std::wstring& text, const nlohmann::json& docu
         const bool audioCd = name == std::string("audioCd");
         auto rows = ReadSection(text, heading + std::wstring(handler["ours"] ? L"the player" : handler["command"].is_null() ? L"none" : L"another program"));
         EXPECT_EQ(rows[L"!"] + rows[audioCd ? L"Backup" : L"Name"],
-                  marks(handler["findings"]) + (audioCd && handler["backup"].is_null() ? L"none" : shown(handler[audioCd ? "backup" : "name"])));
+                  std::wstring(handler["findings"].size(), L'!') + (audioCd && handler["backup"].is_null() ? L"none" : shown(handler[audioCd ? "backup" : "name"])));
         if (handler["clientExists"].is_null()) starts(rows[L"Command"], shown(handler["command"]));
     }
     auto programs = ReadSection(text, L"Default Programs");
-    EXPECT_EQ(programs[L"!"], marks(document["defaultPrograms"]["findings"]));
+    EXPECT_EQ(programs[L"!"], std::wstring(document["defaultPrograms"]["findings"].size(), L'!'));
     for (const Json& v : document["defaultPrograms"]["values"])
         EXPECT_EQ(programs[Visible(Wide(v["name"])) + L", 64-bit"] + L"|" + programs[Visible(Wide(v["name"])) + L", 32-bit"],
                   shown(v["value"]["view64"]) + L"|" + shown(v["value"]["view32"]));

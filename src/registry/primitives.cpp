@@ -332,10 +332,11 @@ LSTATUS SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueNa
         return SetRegistryValue(key.get(), kBackupValueName, value.type, value.bytes.data(), value.size);
     }
     case ValueHolder::Nobody:
-        // A key without the value and without a backup is as good as no key
-        // (which needs no backup): a run stopped after making the key finds
-        // it so, and then writes what a run that found no key writes.
-        if (!HasValue(key.get(), valueName) && !HasValue(key.get(), kBackupValueName)) break;
+        // Nobody's value without a backup needs none, as a missing key needs
+        // none: a run stopped after making the key, or after a backup that
+        // the next run gave back as nobody's, is then written again as a
+        // whole run writes it.
+        if (!HasValue(key.get(), kBackupValueName)) break;
         // Nothing there to save: "nothing" is remembered as the empty text,
         // unless an earlier owner is kept already. A backup of the caller's
         // own data keeps none: the value had no owner, and the backup says

@@ -131,12 +131,13 @@ ValueHolder HolderOf(HKEY root, const wchar_t* subKey, const wchar_t* valueName,
 
 // Keeps in kBackupValueName the owner that valueName is to go back to
 // before the caller takes valueName over: another program's value replaces
-// any older backup (the newest owner is the one to give back); a missing
-// value is kept as the empty REG_SZ unless a backup exists; the caller's
-// own value is never saved. A backup that holds the caller's own data (an
-// older version's leftover) keeps no earlier owner: a missing value
-// replaces it with the empty REG_SZ. 0 when the backup is in place or none
-// is needed (a missing key keeps nothing), else the registry's error.
+// any older backup (the newest owner is the one to give back); nobody's
+// value needs no backup, as a missing key needs none, and leaves a backup
+// of another owner as it is; the caller's own value is never saved. A
+// backup that holds the caller's own data (an older version's leftover)
+// keeps no earlier owner: nobody's value replaces it with the empty
+// REG_SZ. 0 when the backup is in place or none is needed, else the
+// registry's error.
 LSTATUS SaveValueBackup(HKEY root, const wchar_t* subKey, const wchar_t* valueName, const OwnText& isOwn);
 
 // Gives the backup back where valueName is still the caller's or nobody's:
