@@ -366,11 +366,14 @@ TEST_F(Applier, RandomRoundTripsGiveEveryPreviousOwnerBack)
     const unsigned base = GetEnvironmentVariableW(L"KORVANE_SEED", text, 32) ? wcstoul(text, nullptr, 10) : 20261206u;
     const int rounds = GetEnvironmentVariableW(L"KORVANE_ROUNDS", text, 32) ? _wtoi(text) : 100;
     ShellNotices shell;
-    for (const bool empty : {false, true}) {  // the audio-CD handler alone stopped after each change, from no key or an empty command
-        const auto from = [&] { ClearRound(), empty ? Seed({{HKEY_CLASSES_ROOT, kAudioCommand, L"", REG_SZ, Sz(L"")}}) : void(); };
+    // The audio-CD handler alone stopped after each change: from no key, an empty command (which comes back as none), a
+    // command of one byte.
+    for (const std::vector<BYTE>& command : {std::vector<BYTE>{}, Sz(L""), std::vector<BYTE>{'O'}}) {
+        const bool empty = command == Sz(L"");
+        const auto from = [&] { ClearRound(), command.empty() ? void() : Seed({{HKEY_CLASSES_ROOT, kAudioCommand, L"", REG_SZ, command}}); };
         from();
         const std::wstring cleared = ClassesState(), whole = (Register({kAudioCd}), ClassesState());
-        for (long at = 0; at < 8; ++at) {  // run again, it ends as a whole run; unticked, none of it stays (from no key)
+        for (long at = 0; at < 8; ++at) {  // run again, it ends as a whole run; unticked, the command before is back
             from(), Register({kAudioCd}, at), Register({kAudioCd});
             const std::wstring again = ClassesState();
             from(), Register({kAudioCd}, at), Register({});

@@ -1,5 +1,6 @@
 #include "registry/primitives.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <new>
 #include <vector>
@@ -301,7 +302,11 @@ bool ValueExists(HKEY root, const wchar_t* subKey, const wchar_t* valueName)
 ValueHolder HolderOfData(const RegistryValue& value, const OwnText& isOwn)
 {
     const bool text = value.type == REG_SZ || value.type == REG_EXPAND_SZ;
-    if (value.type == REG_SZ && value.AsText().empty()) return ValueHolder::Nobody;
+    // Only the empty text itself: a REG_SZ of one byte, or one whose text
+    // follows a NUL, is data of somebody's, kept and given back as it is.
+    const auto end = value.bytes.begin() + std::min<size_t>(value.size, value.bytes.size());
+    const bool empty = std::all_of(value.bytes.begin(), end, [](BYTE b) { return b == 0; });
+    if (value.type == REG_SZ && empty) return ValueHolder::Nobody;
     return text && isOwn(value.AsText()) ? ValueHolder::Own : ValueHolder::Other;
 }
 
