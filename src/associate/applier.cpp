@@ -388,8 +388,8 @@ std::vector<WriteOutcome> ApplyAssociations(const FileTypeList& removeList, cons
         for (const FileTypeEntry* entry : removals) RemoveAssociation(keys, *entry);
         outcomes = WriteAll(keys, writes, *context);
         // Only once every change is made: a run stopped before finds them named.
-        HKEY player = names.empty() && !finishing ? nullptr : keys.Player();
-        if (player) DeleteRegistryValue(player, kUnfinishedValue);
+        if (!names.empty() || finishing)
+            if (HKEY player = keys.Player()) DeleteRegistryValue(player, kUnfinishedValue);
     } else {
         for (const Planned& planned : writes) outcomes.push_back({NameOf(*planned.entry), named});
     }
