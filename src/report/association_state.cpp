@@ -229,9 +229,11 @@ TypeState ReadType(const std::wstring& extension, bool stored)
     type.capability = ReadBothViews(HKEY_LOCAL_MACHINE, kFileAssociationsKey, dotted.c_str());
     ReadClass(type, progId);
     type.owner = ReadState(HKEY_LOCAL_MACHINE, ClassesKey(dotted), nullptr);
-    type.ownerKind = !type.owner.present || type.owner.data.empty() ? Owner::None
-                     : SameName(type.owner.data, progId)             ? Owner::Player
-                                                                     : Owner::Other;
+    // Whose the key is by the tool's own rule: a value of one byte, or text
+    // after a NUL, is another program's, given back as it is.
+    const ValueHolder holder = HolderOf(HKEY_LOCAL_MACHINE, ClassesKey(dotted).c_str(), nullptr,
+                                        [&](const std::wstring& owner) { return SameName(owner, progId); });
+    type.ownerKind = holder == ValueHolder::Own ? Owner::Player : holder == ValueHolder::Other ? Owner::Other : Owner::None;
     type.backup = ReadState(HKEY_LOCAL_MACHINE, ClassesKey(dotted), kBackupValueName);
     ReadDoubleClick(type, progId);
     Judge(type, progId);
